@@ -1,0 +1,40 @@
+// The progress log: the scrolling report every transfer writes into, with a
+// shadow copy of the 25 screen rows, and the small operations around it.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace qm {
+
+// Log colours used by the transfers.
+enum LogColours : uint8_t {
+  kLogLabel = 8,
+  kLogProgress = 9,
+  kLogQuestion = 10,
+  kLogError = 12,
+  kLogNote = 14,
+  kLogPrompt = 15,
+};
+
+void LogColour(uint8_t attr);  // applies to the next LogWrite only
+void LogWrite(const std::string& text);
+void LogLine(const std::string& text);
+void LogClear(bool whole);
+// Cursor shown, one key read, further waiting keys discarded, cursor hidden;
+// the key's character (0 for an extended key).
+uint8_t WaitKey();
+// Like WaitKey but gives the whole key event's code (scan * 256 + char).
+uint16_t WaitKeyCode();
+void PauseIfSlow();
+bool DirectoryExists(const std::string& path);
+// Size of the first file a search for path finds; 0 when none. A file of
+// 2 GiB or more reports INT32_MAX, never 0 or a negative size.
+int32_t FileSizeOf(const std::string& path);
+
+// Shadow rows and cursor, for tests.
+const std::string& LogShadowRow(int row);
+int LogRow();
+int LogColumn();
+void ResetProgressLog();
+
+}  // namespace qm

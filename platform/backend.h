@@ -1,0 +1,19 @@
+// Choosing and starting the host backends at program start.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "platform/console.h"
+
+namespace qm {
+
+// The console: a key script when QMKEYS names one (QMSCREEN then names the
+// screen dump file), else the terminal. Null with a message in error when
+// neither can be had (no terminal, a terminal smaller than 80x25, an
+// unreadable script).
+std::unique_ptr<Console> MakeConsole(std::string& error);
+
+// Program path and arguments from main()'s argv, converted to CP852.
+void InitProcess(int argc, char** argv);
+
+}  // namespace qm

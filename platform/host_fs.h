@@ -1,0 +1,124 @@
+// The host file layer: the only door to the operating system's files.
+// Paths are CP852 texts as the program holds them; a backend converts them to
+// the host's form. Results are Win32 error codes (0 = success) on every
+// platform, because the program's messages and retries are built on them.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qm {
+
+#ifdef _WIN32
+inline constexpr char kPathSep = '\\';
+#else
+inline constexpr char kPathSep = '/';
+#endif
+
+enum FsError : int {
+  kOk = 0,
+  kErrFileNotFound = 2,
+  kErrPathNotFound = 3,
+  kErrTooManyOpenFiles = 4,
+  kErrAccessDenied = 5,
+  kErrInvalidHandle = 6,
+  kErrBadEnvironment = 10,
+  kErrBadFormat = 11,
+  kErrNoMoreFiles = 18,
+  kErrWriteFault = 29,
+  kErrReadFault = 30,
+  kErrSharingViolation = 32,
+  kErrLockViolation = 33,
+  kErrHandleEof = 38,
+  kErrFileExists = 80,
+  kErrInvalidName = 123,
+  kErrAlreadyExists = 183,
+  kErrDiskFull = 112,
+  kErrNotLocked = 158,
+};
+
+// Open modes: one access value or'ed with one share value.
+enum OpenModeBits : uint8_t {
+  kAccessRead = 0x00,
+  kAccessWrite = 0x01,
+  kAccessReadWrite = 0x02,
+  kShareCompat = 0x00,
+  kShareDenyAll = 0x10,
+  kShareDenyWrite = 0x20,
+  kShareDenyRead = 0x30,
+  kShareDenyNone = 0x40,
+};
+
+// Directory entry attributes, as the DOS and Win32 searches report them.
+enum FileAttr : uint8_t {
+  kAttrReadOnly = 0x01,
+  kAttrHidden = 0x02,
+  kAttrSystem = 0x04,
+  kAttrVolume = 0x08,
+  kAttrDirectory = 0x10,
+  kAttrArchive = 0x20,
+  kAttrAnyFile = 0x27,  // read-only, hidden, system, archive
+  kAttrAll = 0x3F,
+};
+
+using FileHandle = int;
+inline constexpr FileHandle kNoHandle = -1;
+
+struct FindEntry {
+  std::string name;  // CP852, the name only
+  uint8_t attr = 0;
+  int64_t size = 0;
+};
+
+class FindHandleBase {
+ public:
+  virtual ~FindHandleBase() = default;
+};
+using FindHandle = std::unique_ptr<FindHandleBase>;
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens an existing file. mode: OpenModeBits (access | share).
+  virtual int Open(const std::string& path, uint8_t mode, FileHandle& h) = 0;
+  // Creates the file, or truncates an existing one; read-write access with
+  // read and write sharing.
+  virtual int Create(const std::string& path, FileHandle& h) = 0;
+  // A short read (got < n) at the end of the file is not an error.
+  virtual int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) = 0;
+  virtual int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) = 0;
+  virtual int Seek(FileHandle h, int64_t pos) = 0;
+  virtual int Tell(FileHandle h, int64_t& pos) = 0;
+  virtual int Size(FileHandle h, int64_t& size) = 0;
+  // Cuts or extends the file at the current position.
+  virtual int SetEnd(FileHandle h) = 0;
+  virtual int Flush(FileHandle h) = 0;
+  virtual int Close(FileHandle h) = 0;
+  // Byte-range locks; a lock belongs to the open file it was taken through.
+  virtual int Lock(FileHandle h, uint64_t offset, uint64_t length) = 0;
+  virtual int Unlock(FileHandle h, uint64_t offset, uint64_t length) = 0;
+
+  // Directory search. pattern: a directory path plus a last component that
+  // may hold "*" and "?" ("*.*" also matches names without a dot), matched
+  // without regard to case. Entries whose attributes include hidden, system,
+  // volume or directory are reported only when attrMask holds that bit.
+  // Returns kErrFileNotFound / kErrPathNotFound / kErrNoMoreFiles when none.
+  virtual int FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e,
+                        FindHandle& fh) = 0;
+  virtual int FindNext(FindHandle& fh, FindEntry& e) = 0;
+
+  virtual int MakeDir(const std::string& path) = 0;
+  virtual int Rename(const std::string& from, const std::string& to) = 0;
+  virtual int Remove(const std::string& path) = 0;
+  virtual int CurrentDir(std::string& path) = 0;
+};
+
+// The process-wide file system. Set once at start (or by a test).
+FileSystem& Fs();
+void SetFileSystem(FileSystem* fs);
+
+// The host's own file system (the POSIX backend on Linux).
+std::unique_ptr<FileSystem> MakeHostFileSystem();
+
+}  // namespace qm

@@ -1,0 +1,26 @@
+// Process-level services: command line, environment, program location and
+// the way out. Everything the core needs from the process goes through here.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+// Arguments after the program name, CP852.
+const std::vector<std::string>& CommandArgs();
+void SetCommandArgs(std::vector<std::string> args);
+
+// Environment variable as CP852, empty when unset.
+std::string GetEnvVar(const std::string& name);
+
+// Full path of the running program (CP852), as the host reports it.
+std::string ProgramFilePath();
+void SetProgramFilePath(std::string path);
+
+// Ends the program: restores the console, then exits with the code.
+// Tests replace the final step with a hook (which typically throws).
+[[noreturn]] void ExitProgram(int code);
+void SetExitHook(std::function<void(int)> hook);
+
+}  // namespace qm
