@@ -39,6 +39,7 @@ void ResetRunSettings() {
   KeepPlStandard = 0;
   GlobalSourceSubdir = "#BIN990";
   ExtraFiles.clear();
+  CompanyListName = "SPISFIRM.DAT";
 }
 
 namespace {

@@ -1,0 +1,204 @@
+#include "driver/main_sequence.h"
+
+#include <string>
+#include <vector>
+
+#include "driver/progress_log.h"
+#include "driver/run_settings.h"
+#include "fileio/cp852.h"
+#include "fileio/dates.h"
+#include "fileio/record_fields.h"
+#include "platform/console.h"
+#include "platform/host_fs.h"
+#include "platform/process.h"
+#include "tui/screen.h"
+
+namespace qm {
+namespace {
+
+// Lines of the side files are short strings: a longer line keeps its first
+// 255 characters and the rest of it is dropped.
+constexpr size_t kSideLineCap = 255;
+constexpr size_t kListEntryCap = 25;
+constexpr size_t kListNameCap = 12;
+
+// Reads a whole side file and splits it into lines (CR LF or LF). False when
+// the file cannot be opened; a read failure ends the lines read so far.
+bool ReadSideLines(const std::string& path, std::vector<std::string>& lines) {
+  lines.clear();
+  FileHandle h = kNoHandle;
+  if (Fs().Open(path, kAccessRead | kShareDenyNone, h) != kOk) return false;
+  std::string data;
+  char buf[4096];
+  for (;;) {
+    uint32_t got = 0;
+    if (Fs().Read(h, buf, sizeof buf, got) != kOk) break;
+    if (got == 0) break;
+    data.append(buf, got);
+  }
+  Fs().Close(h);
+  size_t pos = 0;
+  while (pos < data.size()) {
+    size_t end = data.find('\n', pos);
+    const size_t next = end == std::string::npos ? data.size() : end + 1;
+    if (end == std::string::npos) end = data.size();
+    std::string line = data.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(Cut(line, kSideLineCap));
+    pos = next;
+  }
+  return true;
+}
+
+std::string ListFilePath() { return ProgramBase + ".LST"; }
+std::string PathsFilePath() { return ProgramBase + ".PTH"; }
+
+std::string WithoutLastChar(const std::string& s) { return s.empty() ? s : s.substr(0, s.size() - 1); }
+
+bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char a = s[i], b = prefix[i];
+    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
+    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
+    if (a != b) return false;
+  }
+  return true;
+}
+
+// The program's own switches may stand anywhere on the command line; they
+// are never the 2020 directory. (On POSIX an absolute path begins with "/"
+// too, so only the known switch words are recognised.)
+bool IsProgramSwitch(const std::string& arg) {
+  if (arg.empty() || (arg[0] != '/' && arg[0] != '-')) return false;
+  const std::string rest = arg.substr(1);
+  return StartsWithNoCase(rest, "kprspis:") || StartsWithNoCase(rest, "EXC") ||
+         StartsWithNoCase(rest, "LFN");
+}
+
+// The directory given on the command line: the first argument that is not
+// one of the program's switches.
+std::string TargetArgument() {
+  for (const std::string& arg : CommandArgs()) {
+    if (!IsProgramSwitch(arg)) return arg;
+  }
+  return std::string();
+}
+
+std::string DefaultTargetRoot() {
+#ifdef _WIN32
+  // The root of the program's drive, such as C:\.
+  return ProgramDir.substr(0, 3);
+#else
+  return std::string(1, kPathSep);
+#endif
+}
+
+}  // namespace
+
+void SettleCompanyListName() {
+  std::string name = CommandLineValue(1, "/kprspis:");
+  if (name.empty()) name = GetEnvVar("KPRSPIS");
+  if (!name.empty()) CompanyListName = Cut(name, kListNameCap);
+}
+
+void InitModules() {
+  InitProgramLocation();
+  InitScreenLayer();
+  SettleCompanyListName();
+  ReadToday(Today);
+}
+
+void ReadListFile() {
+  std::vector<std::string> lines;
+  if (!ReadSideLines(ListFilePath(), lines)) return;
+  for (const std::string& line : lines) ExtraFiles.push_back(Cut(line, kListEntryCap));
+}
+
+void ReadPathsFile() {
+  std::vector<std::string> lines;
+  if (!ReadSideLines(PathsFilePath(), lines)) return;
+  LogLine(Pl("Ustalenie ścieżek dostępu "));
+  static const std::string kSource = "ZEV_2019=";
+  static const std::string kTarget = "ZEV_2020=";
+  for (const std::string& line : lines) {
+    if (line.compare(0, kSource.size(), kSource) == 0) {
+      SourceRoot = Cut(line.substr(kSource.size()) + kPathSep, kSideLineCap);
+    } else if (line.compare(0, kTarget.size(), kTarget) == 0) {
+      TargetRoot = Cut(line.substr(kTarget.size()) + kPathSep, kSideLineCap);
+    }
+  }
+}
+
+void SavePathsFile() {
+  FileHandle h = kNoHandle;
+  if (Fs().Create(PathsFilePath(), h) != kOk) return;
+  // The path file keeps its Windows form: CR LF line ends.
+  const std::string text = "[PATHS]\r\nZEV_2019=" + WithoutLastChar(SourceRoot) + "\r\nZEV_2020=" +
+                           WithoutLastChar(TargetRoot) + "\r\n";
+  uint32_t put = 0;
+  Fs().Write(h, text.data(), static_cast<uint32_t>(text.size()), put);
+  Fs().Close(h);
+}
+
+void ShowUsage() {
+  static const char* const kLines[] = {
+      "Program do kopiowania wybranych danych do nowego ZEV_QM.",
+      "z wersji ZE990 (2019) na DE020 (2020)",
+      nullptr,  // the rule
+      "",
+      "Uruchom qm19-20 [Katalog_danych_,2020]",
+      "gdzie:",
+      "Katalog danych - lokalizacja istniejącego katalogu na rok 2020",
+      "Katalogu w którym jest program qm19-20.EXE można umieścić",
+      "plik o nazwie qm19-20.LST w którym można w kolejnych wierszach",
+      "wpisać nazwy plików, jakie będą automatycznie kopiowane z katalogu",
+      "danych firmy na rok nastepny",
+      "",
+  };
+  FillScreen(1, 1, Console::kCols * Console::kRows, ' ', kNormalAttr);
+  int row = 1;
+  for (const char* line : kLines) {
+    const std::string text = line ? Pl(line) : std::string(70, '\xC4');
+    WriteScreenAt(text, row, 1, kNormalAttr);
+    ++row;
+  }
+  Con().SetCursor(1, row);
+  WaitKey();
+  ExitProgram(0);
+}
+
+void StartUp() {
+  Con().SetTitle("qmVarno - Konwerter 2019-2020");
+  const std::vector<std::string>& args = CommandArgs();
+  if (!args.empty() && args[0].find('?') != std::string::npos) ShowUsage();
+  ReadListFile();
+  SourceRoot = std::string(1, kPathSep) + "ZEV_2019" + kPathSep;
+  TargetRoot = Cut(TargetArgument(), kSideLineCap);
+  if (TargetRoot.empty()) TargetRoot = DefaultTargetRoot();
+  ReadPathsFile();
+  Con().SetCursorShape(CursorShape::Hidden);
+  LogColour(10);
+  LogClear(true);
+  LogLine(Pl(" PROGRAM DO PRZEPCHNIĘCIA DANYCH ZEV_QM Z ROKU 2019 NA 2020 1.05(x86)"));
+  LogColour(15);
+  LogLine(std::string(80, '\xC4'));
+  LogColour(7);
+}
+
+void CloseDown() {
+  Con().SetCursorShape(CursorShape::Normal);
+  PauseIfSlow();
+  LogWrite("Nacisnij Enter");
+  WaitKey();
+  LogClear(true);
+  ExitProgram(0);
+}
+
+void RunProgram() {
+  InitModules();
+  StartUp();
+  CloseDown();
+}
+
+}  // namespace qm
