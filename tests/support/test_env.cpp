@@ -8,6 +8,7 @@
 
 #include "driver/progress_log.h"
 #include "driver/run_settings.h"
+#include "fileio/shared_file.h"
 #include "platform/console.h"
 #include "platform/process.h"
 
@@ -18,6 +19,7 @@ namespace stdfs = std::filesystem;
 void ResetProgramState() {
   ResetRunSettings();
   ResetProgressLog();
+  ResetFileLayer();
 }
 
 void QmTest::SetUp() {
