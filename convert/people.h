@@ -28,4 +28,11 @@ bool ConvertFamilyRecord(const uint8_t* src, uint8_t* dst);
 bool ConvertPid5Record(const uint8_t* src, uint8_t* dst);
 bool ConvertPit28Record(const uint8_t* src, uint8_t* dst);
 
+// The person question of the tax forms (Pid5Mode): logs the person of a
+// 13952-byte form record and, when asked to, reads T or N; true carries.
+bool AskTaxFormPerson(const uint8_t* form);
+
+// Everything above back to its start value (tests).
+void ResetPeopleState();
+
 }  // namespace qm

@@ -1,0 +1,27 @@
+// The company's FIRMATXT.INI carried into 2020, with the 2019 data path of
+// the company recorded among the paths of earlier years.
+#include <memory>
+
+#include "convert/addons.h"
+#include "convert/annual_settings.h"
+#include "driver/company_text_data.h"
+#include "driver/package_config.h"
+
+namespace qm {
+
+void ConvertCompanyTextData(const std::string& source, const std::string& dest) {
+  auto record = std::make_unique<CompanyTextData>();
+  WorkingYear = 2020;
+  // The record is the current company's only while it lives.
+  struct Current {
+    explicit Current(const CompanyTextData* r) { CurrentCompanyText = r; }
+    ~Current() { CurrentCompanyText = nullptr; }
+  } current(record.get());
+  CompanyTextData::Transfer(source, 1, *record);
+  record->SetText("PATH", "ZEV2019", PreviousYearPath);
+  // The destination is loaded as it stands and written back, so whatever
+  // the 2020 file holds beyond the table stays; no overwrite question.
+  CompanyTextData::Transfer(dest, 0, *record);
+}
+
+}  // namespace qm
