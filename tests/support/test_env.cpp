@@ -6,6 +6,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "convert/annual_settings.h"
+#include "convert/people.h"
+#include "driver/package_config.h"
 #include "driver/progress_log.h"
 #include "driver/run_settings.h"
 #include "fileio/shared_file.h"
@@ -20,6 +23,9 @@ void ResetProgramState() {
   ResetRunSettings();
   ResetProgressLog();
   ResetFileLayer();
+  ResetPackageConfig();
+  ResetAnnualSettingsState();
+  ResetPeopleState();
 }
 
 void QmTest::SetUp() {
