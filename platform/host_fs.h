@@ -22,19 +22,26 @@ enum FsError : int {
   kErrTooManyOpenFiles = 4,
   kErrAccessDenied = 5,
   kErrInvalidHandle = 6,
+  kErrNotEnoughMemory = 8,
   kErrBadEnvironment = 10,
   kErrBadFormat = 11,
+  kErrInvalidAccess = 12,
+  kErrNotSameDevice = 17,
   kErrNoMoreFiles = 18,
   kErrWriteFault = 29,
   kErrReadFault = 30,
+  kErrGenFailure = 31,
   kErrSharingViolation = 32,
   kErrLockViolation = 33,
+  kErrSharingBufferExceeded = 36,  // no more locks to be had
   kErrHandleEof = 38,
   kErrFileExists = 80,
+  kErrInvalidParameter = 87,
   kErrInvalidName = 123,
   kErrAlreadyExists = 183,
   kErrDiskFull = 112,
   kErrNotLocked = 158,
+  kErrNameTooLong = 206,
 };
 
 // Open modes: one access value or'ed with one share value.
@@ -120,5 +127,12 @@ void SetFileSystem(FileSystem* fs);
 
 // The host's own file system (the POSIX backend on Linux).
 std::unique_ptr<FileSystem> MakeHostFileSystem();
+
+#ifndef _WIN32
+// The Win32 code for a host errno value (ENOENT 2, EACCES 5, ENOSPC 112, ...).
+// Which of 2 and 3 a missing name gives, and 33 for a refused lock, the
+// backend decides from what it was doing.
+int HostErrorCode(int err);
+#endif
 
 }  // namespace qm

@@ -1,0 +1,851 @@
+// The host file system on Linux. Names are CP852 inside the program and
+// UTF-8 on disk; the data sets come from a case-insensitive file system, so
+// an existing name is found whatever its case, and the Win32 rules of
+// sharing, locking and directory searches are emulated as far as POSIX lets.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "fileio/cp852.h"
+#include "fileio/polish.h"
+#include "platform/host_fs.h"
+
+namespace qm {
+
+namespace {
+
+// Win32 sharing emulated with open-file-description read locks on four
+// bytes far beyond any data: every open marks what it may do and what it
+// denies, and probes the markers of every other open of the file.
+constexpr off_t kMarkerBase = static_cast<off_t>(0x7FFFFFFFFFFFFF00LL);
+enum Marker : off_t { kHasRead = 0, kHasWrite = 1, kDenyRead = 2, kDenyWrite = 3 };
+
+// ---------------------------------------------------------------------------
+// Names
+
+constexpr int kNegativeSeek = 131;  // Win32's answer to a seek before 0
+
+bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+
+bool IsSep(char c) { return c == '/' || c == '\\'; }
+
+// Splits a CP852 path into its components; absolute when it starts with a
+// separator. A backslash separates as it does on Win32: no name coming from
+// the package's data can hold one.
+struct SplitPath {
+  bool absolute = false;
+  std::vector<std::string> parts;
+  bool trailingSep = false;
+};
+
+SplitPath Split(const std::string& path) {
+  SplitPath sp;
+  sp.absolute = !path.empty() && IsSep(path[0]);
+  std::string cur;
+  for (char c : path) {
+    if (IsSep(c)) {
+      if (!cur.empty()) sp.parts.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) sp.parts.push_back(cur);
+  sp.trailingSep = !path.empty() && IsSep(path.back());
+  return sp;
+}
+
+std::string Upper(const std::string& cp852) { return PlUpperCase(cp852); }
+
+std::string JoinHost(const std::string& dir, const std::string& nameUtf8) {
+  if (dir.empty()) return nameUtf8;
+  if (dir.back() == '/') return dir + nameUtf8;
+  return dir + "/" + nameUtf8;
+}
+
+// Win32 read-only attribute: no write permission for the class of users the
+// program falls in (the superuser: no write bit at all).
+bool ModeReadOnly(const struct stat& st) {
+  const uid_t uid = geteuid();
+  if (uid == 0) return (st.st_mode & 0222) == 0;
+  if (st.st_uid == uid) return (st.st_mode & S_IWUSR) == 0;
+  if (st.st_gid == getegid()) return (st.st_mode & S_IWGRP) == 0;
+  return (st.st_mode & S_IWOTH) == 0;
+}
+
+// ---------------------------------------------------------------------------
+// Wildcards, as a Win32 directory search reads them: "?" may match nothing
+// before a dot or at the end of the name, "." before a wildcard or at the end
+// of the pattern may match the end of a name, and "*" before a dot stops at
+// the name's last dot ("*.*" matches every name, "*." the names without a
+// dot).
+
+constexpr char kDosStar = 1, kDosQm = 2, kDosDot = 3;
+
+std::string CompilePattern(const std::string& pattern) {
+  std::string up = Upper(pattern);
+  std::string out;
+  for (size_t i = 0; i < up.size(); ++i) {
+    const char c = up[i];
+    const char next = i + 1 < up.size() ? up[i + 1] : '\0';
+    if (c == '?')
+      out += kDosQm;
+    else if (c == '.' && (next == '?' || next == '*' || next == '\0'))
+      out += kDosDot;
+    else if (c == '*' && next == '.')
+      out += kDosStar;
+    else
+      out += c;
+  }
+  return out;
+}
+
+bool MatchAt(const std::string& p, size_t pi, const std::string& n, size_t ni, size_t lastDot) {
+  while (pi < p.size()) {
+    const char c = p[pi];
+    if (c == '*') {
+      for (size_t k = ni; k <= n.size(); ++k)
+        if (MatchAt(p, pi + 1, n, k, lastDot)) return true;
+      return false;
+    }
+    if (c == kDosStar) {
+      // May take any characters but not the last dot of the name.
+      const size_t limit = lastDot == std::string::npos ? n.size() : lastDot;
+      for (size_t k = ni; k <= std::max(ni, limit); ++k)
+        if (MatchAt(p, pi + 1, n, k, lastDot)) return true;
+      return false;
+    }
+    if (c == kDosQm) {
+      if (ni >= n.size() || n[ni] == '.') {
+        while (pi < p.size() && p[pi] == kDosQm) ++pi;
+        continue;
+      }
+      ++pi;
+      ++ni;
+      continue;
+    }
+    if (c == kDosDot) {
+      if (ni >= n.size()) {
+        ++pi;
+        continue;
+      }
+      if (n[ni] != '.') return false;
+      ++pi;
+      ++ni;
+      continue;
+    }
+    if (ni >= n.size() || n[ni] != c) return false;
+    ++pi;
+    ++ni;
+  }
+  return ni == n.size();
+}
+
+// ---------------------------------------------------------------------------
+// Open files
+
+struct Range {
+  uint64_t offset;
+  uint64_t length;
+};
+
+struct OpenFile {
+  int fd = -1;
+  int access = 0;      // 0 read, 1 write, 2 read-write
+  int markerFd = -1;   // a readable descriptor of the same file, or -1
+  int writeFd = -1;    // a writable descriptor of the same file, or -1
+  std::string host;    // host name at open time
+  std::vector<Range> locks;
+};
+
+class PosixFind : public FindHandleBase {
+ public:
+  std::vector<FindEntry> entries;
+  size_t next = 0;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  ~PosixFileSystem() override {
+    for (auto& [fd, f] : files_) CloseAll(f);
+  }
+
+  int Open(const std::string& path, uint8_t mode, FileHandle& h) override;
+  int Create(const std::string& path, FileHandle& h) override;
+  int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) override;
+  int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) override;
+  int Seek(FileHandle h, int64_t pos) override;
+  int Tell(FileHandle h, int64_t& pos) override;
+  int Size(FileHandle h, int64_t& size) override;
+  int SetEnd(FileHandle h) override;
+  int Flush(FileHandle h) override;
+  int Close(FileHandle h) override;
+  int Lock(FileHandle h, uint64_t offset, uint64_t length) override;
+  int Unlock(FileHandle h, uint64_t offset, uint64_t length) override;
+  int FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e,
+                FindHandle& fh) override;
+  int FindNext(FindHandle& fh, FindEntry& e) override;
+  int MakeDir(const std::string& path) override;
+  int Rename(const std::string& from, const std::string& to) override;
+  int Remove(const std::string& path) override;
+  int CurrentDir(std::string& path) override;
+
+ private:
+  OpenFile* Get(FileHandle h) {
+    auto it = files_.find(h);
+    return it == files_.end() ? nullptr : &it->second;
+  }
+  static void CloseAll(OpenFile& f) {
+    if (f.markerFd >= 0 && f.markerFd != f.fd) close(f.markerFd);
+    if (f.writeFd >= 0 && f.writeFd != f.fd) close(f.writeFd);
+    f.markerFd = f.writeFd = -1;
+  }
+  int OpenResolved(const std::string& host, int access, int share, bool create, FileHandle& h);
+
+  std::unordered_map<int, OpenFile> files_;
+};
+
+// ---------------------------------------------------------------------------
+// Case-insensitive resolution
+
+// Checks a CP852 component for characters no name may hold.
+bool BadName(const std::string& s) { return s.find('\0') != std::string::npos; }
+
+// Finds the entry of host directory dir whose name equals the CP852 name
+// without regard to case. Exact spelling first; among several spellings
+// that differ only in case the smallest in byte order wins, so the choice
+// does not depend on the order of the listing.
+int FindInDir(const std::string& dir, const std::string& name, std::string& hostName,
+              struct stat& st) {
+  const std::string exact = Cp852ToUtf8(name);
+  const std::string full = JoinHost(dir, exact);
+  if (stat(full.c_str(), &st) == 0) {
+    hostName = exact;
+    return kOk;
+  }
+  int err = errno;
+  if (err != ENOENT) return HostErrorCode(err);
+  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) {
+    err = errno;
+    return err == ENOENT || err == ENOTDIR ? kErrPathNotFound : HostErrorCode(err);
+  }
+  const std::string want = Upper(name);
+  bool found = false;
+  std::string best;
+  while (dirent* de = readdir(d)) {
+    const std::string_view dn(de->d_name);
+    if (dn == "." || dn == "..") continue;
+    if (Upper(Utf8ToCp852(dn)) != want) continue;
+    if (!found || dn < best) best.assign(dn);
+    found = true;
+  }
+  closedir(d);
+  if (!found) return kErrFileNotFound;
+  if (stat(JoinHost(dir, best).c_str(), &st) != 0) return HostErrorCode(errno);
+  hostName = best;
+  return kOk;
+}
+
+// Resolves the directory components of a split path (all but the last when
+// withLast is false). On success host is the host path of the resolved part.
+// Errors: kErrPathNotFound when a directory on the way is missing.
+int ResolveDirs(const SplitPath& sp, size_t count, std::string& host) {
+  host = sp.absolute ? "/" : "";
+  // Fast path: the directory as spelt exists.
+  {
+    std::string exact = host;
+    for (size_t i = 0; i < count; ++i) exact = JoinHost(exact, Cp852ToUtf8(sp.parts[i]));
+    struct stat st;
+    if (count == 0) return kOk;
+    if (stat(exact.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return kErrPathNotFound;
+      host = exact;
+      return kOk;
+    }
+    if (errno != ENOENT && errno != ENOTDIR) return HostErrorCode(errno);
+  }
+  for (size_t i = 0; i < count; ++i) {
+    std::string name;
+    struct stat st;
+    const int rc = FindInDir(host, sp.parts[i], name, st);
+    if (rc == kErrFileNotFound || rc == kErrPathNotFound) return kErrPathNotFound;
+    if (rc != kOk) return rc;
+    if (!S_ISDIR(st.st_mode)) return kErrPathNotFound;
+    host = JoinHost(host, name);
+  }
+  return kOk;
+}
+
+// Resolves a path to an existing entry, or to the name as given inside an
+// existing directory. exists tells which; st holds the entry's status when
+// it exists. Errors: 2/3 never (the caller decides), 3 for a missing
+// directory, 123 for an unusable name.
+struct Resolved {
+  std::string host;
+  bool exists = false;
+  struct stat st {};
+  std::string lastName;  // CP852 name of the last component as given
+};
+
+int Resolve(const std::string& path, Resolved& r) {
+  if (path.empty()) return kErrPathNotFound;
+  if (BadName(path)) return kErrInvalidName;
+  const SplitPath sp = Split(path);
+  if (sp.parts.empty()) {
+    // The root itself.
+    r.host = "/";
+    r.exists = stat("/", &r.st) == 0;
+    return kOk;
+  }
+  const std::string exact = [&] {
+    std::string s = sp.absolute ? "/" : "";
+    for (const auto& p : sp.parts) s = JoinHost(s, Cp852ToUtf8(p));
+    return s;
+  }();
+  r.lastName = sp.parts.back();
+  if (stat(exact.c_str(), &r.st) == 0) {
+    r.host = exact;
+    r.exists = true;
+    return kOk;
+  }
+  if (errno != ENOENT && errno != ENOTDIR) return HostErrorCode(errno);
+  std::string dir;
+  int rc = ResolveDirs(sp, sp.parts.size() - 1, dir);
+  if (rc != kOk) return rc;
+  std::string name;
+  rc = FindInDir(dir, sp.parts.back(), name, r.st);
+  if (rc == kOk) {
+    r.host = JoinHost(dir, name);
+    r.exists = true;
+    return kOk;
+  }
+  if (rc != kErrFileNotFound) return rc;
+  r.host = JoinHost(dir, Cp852ToUtf8(sp.parts.back()));
+  r.exists = false;
+  return kOk;
+}
+
+// ---------------------------------------------------------------------------
+// Locks
+
+bool SetLock(int fd, short type, off_t start, off_t len, int& err) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = len;
+  if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
+  err = errno;
+  return false;
+}
+
+// True when another open file holds a lock on the range.
+bool OthersHold(int fd, off_t start, off_t len) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = len;
+  if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+// Opens a second descriptor of the same file; -1 when it cannot be had.
+int Reopen(int fd, const std::string& host, int flags) {
+  const int fd2 = open(host.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd2 < 0) return -1;
+  struct stat a, b;
+  if (fstat(fd, &a) != 0 || fstat(fd2, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino) {
+    close(fd2);
+    return -1;
+  }
+  return fd2;
+}
+
+// Places this open's markers and checks them against every other open:
+// true when the open may go on.
+bool ShareAllowed(int markerFd, int access, int share, int dataFd) {
+  const bool wantRead = access != 1, wantWrite = access != 0;
+  const bool denyRead = share <= 1 || share == 3, denyWrite = share <= 2;
+  if (markerFd >= 0) {
+    int err = 0;
+    if (wantRead) SetLock(markerFd, F_RDLCK, kMarkerBase + kHasRead, 1, err);
+    if (wantWrite) SetLock(markerFd, F_RDLCK, kMarkerBase + kHasWrite, 1, err);
+    if (denyRead) SetLock(markerFd, F_RDLCK, kMarkerBase + kDenyRead, 1, err);
+    if (denyWrite) SetLock(markerFd, F_RDLCK, kMarkerBase + kDenyWrite, 1, err);
+    if (wantRead && OthersHold(markerFd, kMarkerBase + kDenyRead, 1)) return false;
+    if (wantWrite && OthersHold(markerFd, kMarkerBase + kDenyWrite, 1)) return false;
+    if (denyRead && OthersHold(markerFd, kMarkerBase + kHasRead, 1)) return false;
+    if (denyWrite && OthersHold(markerFd, kMarkerBase + kHasWrite, 1)) return false;
+  }
+  // A byte-range lock held elsewhere means that some program has the file
+  // open, which an open denying others must not ignore.
+  if ((denyRead || denyWrite) && OthersHold(dataFd, 0, kMarkerBase)) return false;
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+int HostErrorCode(int err) {
+  switch (err) {
+    case 0: return kOk;
+    case ENOENT: return kErrFileNotFound;
+    case ENOTDIR: return kErrPathNotFound;
+    case ELOOP: return kErrPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return kErrAccessDenied;
+    case EBADF: return kErrInvalidHandle;
+    case EMFILE:
+    case ENFILE: return kErrTooManyOpenFiles;
+    case ENOMEM: return kErrNotEnoughMemory;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return kErrDiskFull;
+    case EEXIST:
+    case ENOTEMPTY: return kErrAlreadyExists;
+    case EAGAIN: return kErrLockViolation;
+    case ENOLCK: return kErrSharingBufferExceeded;
+    case ETXTBSY:
+    case EBUSY: return kErrSharingViolation;
+    case ENAMETOOLONG: return kErrNameTooLong;
+    case EINVAL: return kErrInvalidParameter;
+    case EXDEV: return kErrNotSameDevice;
+    default: return kErrGenFailure;
+  }
+}
+
+int PosixFileSystem::OpenResolved(const std::string& host, int access, int share, bool create,
+                                  FileHandle& h) {
+  static constexpr int kAccessFlags[3] = {O_RDONLY, O_WRONLY, O_RDWR};
+  int flags = kAccessFlags[access] | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  if (create) flags |= O_CREAT;
+  int fd;
+  do fd = open(host.c_str(), flags, 0666);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return HostErrorCode(errno);
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    const int rc = HostErrorCode(errno);
+    close(fd);
+    return rc;
+  }
+  // Directories, pipes and sockets are not files to the program.
+  if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISBLK(st.st_mode)) {
+    close(fd);
+    return kErrAccessDenied;
+  }
+  // A read-only file refuses write access even to the superuser, as the
+  // read-only attribute does on Win32.
+  if (access != 0 && ModeReadOnly(st)) {
+    close(fd);
+    return kErrAccessDenied;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  OpenFile f;
+  f.fd = fd;
+  f.access = access;
+  f.host = host;
+  f.markerFd = access == 1 ? Reopen(fd, host, O_RDONLY) : fd;
+  if (!ShareAllowed(f.markerFd, access, share, fd)) {
+    CloseAll(f);
+    close(fd);
+    return kErrSharingViolation;
+  }
+  if (create && ftruncate(fd, 0) != 0) {
+    const int rc = HostErrorCode(errno);
+    CloseAll(f);
+    close(fd);
+    return rc;
+  }
+  files_[fd] = std::move(f);
+  h = fd;
+  return kOk;
+}
+
+int PosixFileSystem::Open(const std::string& path, uint8_t mode, FileHandle& h) {
+  h = kNoHandle;
+  const int access = mode & 3;
+  const int share = (mode & 0xF0) >> 4;
+  if (access == 3 || share > 4) return kErrInvalidAccess;
+  if (HasWildcard(path)) return kErrInvalidName;
+  Resolved r;
+  int rc = Resolve(path, r);
+  if (rc != kOk) return rc;
+  if (!r.exists) return kErrFileNotFound;
+  if (S_ISDIR(r.st.st_mode)) return kErrAccessDenied;
+  return OpenResolved(r.host, access, share, false, h);
+}
+
+int PosixFileSystem::Create(const std::string& path, FileHandle& h) {
+  h = kNoHandle;
+  if (HasWildcard(path)) return kErrInvalidName;
+  Resolved r;
+  int rc = Resolve(path, r);
+  if (rc != kOk) return rc;
+  if (r.lastName.empty() || r.lastName == "." || r.lastName == "..") return kErrAccessDenied;
+  if (r.exists && S_ISDIR(r.st.st_mode)) return kErrAccessDenied;
+  return OpenResolved(r.host, 2, 4, true, h);
+}
+
+int PosixFileSystem::Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) {
+  got = 0;
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  if (f->access == 1) return kErrAccessDenied;
+  auto* p = static_cast<char*>(buf);
+  while (got < n) {
+    const ssize_t r = read(f->fd, p + got, n - got);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return errno == EIO ? kErrReadFault : HostErrorCode(errno);
+    }
+    if (r == 0) break;
+    got += static_cast<uint32_t>(r);
+  }
+  return kOk;
+}
+
+int PosixFileSystem::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) {
+  put = 0;
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  if (f->access == 0) return kErrAccessDenied;
+  const auto* p = static_cast<const char*>(buf);
+  while (put < n) {
+    const ssize_t r = write(f->fd, p + put, n - put);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return errno == EIO ? kErrWriteFault : HostErrorCode(errno);
+    }
+    if (r == 0) return kErrDiskFull;
+    put += static_cast<uint32_t>(r);
+  }
+  return kOk;
+}
+
+int PosixFileSystem::Seek(FileHandle h, int64_t pos) {
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  if (pos < 0) return kNegativeSeek;
+  if (lseek(f->fd, static_cast<off_t>(pos), SEEK_SET) < 0) return HostErrorCode(errno);
+  return kOk;
+}
+
+int PosixFileSystem::Tell(FileHandle h, int64_t& pos) {
+  pos = 0;
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  const off_t r = lseek(f->fd, 0, SEEK_CUR);
+  if (r < 0) return HostErrorCode(errno);
+  pos = r;
+  return kOk;
+}
+
+int PosixFileSystem::Size(FileHandle h, int64_t& size) {
+  size = 0;
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  struct stat st;
+  if (fstat(f->fd, &st) != 0) return HostErrorCode(errno);
+  size = st.st_size;
+  return kOk;
+}
+
+int PosixFileSystem::SetEnd(FileHandle h) {
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  if (f->access == 0) return kErrAccessDenied;
+  const off_t pos = lseek(f->fd, 0, SEEK_CUR);
+  if (pos < 0) return HostErrorCode(errno);
+  int r;
+  do r = ftruncate(f->fd, pos);
+  while (r != 0 && errno == EINTR);
+  return r == 0 ? kOk : HostErrorCode(errno);
+}
+
+int PosixFileSystem::Flush(FileHandle h) {
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  if (f->access == 0) return kErrAccessDenied;
+  // Data and size reach the disk; the time stamps may follow later, which
+  // spares a second journal write for every insertion into the list.
+  if (fdatasync(f->fd) != 0) {
+    if (errno == EINVAL || errno == EROFS) return kOk;  // nothing to sync on this kind of file
+    return errno == EIO ? kErrWriteFault : HostErrorCode(errno);
+  }
+  return kOk;
+}
+
+int PosixFileSystem::Close(FileHandle h) {
+  auto it = files_.find(h);
+  if (it == files_.end()) return kErrInvalidHandle;
+  OpenFile f = std::move(it->second);
+  files_.erase(it);
+  CloseAll(f);
+  // The descriptor is gone whatever close reports; an I/O error means that
+  // written data may not have reached the file, and is reported.
+  if (close(f.fd) != 0 && errno == EIO) return kErrWriteFault;
+  return kOk;
+}
+
+int PosixFileSystem::Lock(FileHandle h, uint64_t offset, uint64_t length) {
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  const uint64_t end = length > UINT64_MAX - offset ? UINT64_MAX : offset + length;
+  // Win32 locks never overlap, not even two of the same handle.
+  for (const Range& r : f->locks) {
+    if (length == 0 || r.length == 0) continue;
+    const uint64_t rend = r.length > UINT64_MAX - r.offset ? UINT64_MAX : r.offset + r.length;
+    if (offset < rend && r.offset < end) return kErrLockViolation;
+  }
+  // The host lock covers what lies below the sharing markers.
+  const uint64_t base = static_cast<uint64_t>(kMarkerBase);
+  if (length != 0 && offset < base) {
+    const off_t start = static_cast<off_t>(offset);
+    const off_t len = static_cast<off_t>(std::min(end, base) - offset);
+    if (f->writeFd < 0 && f->access == 0) f->writeFd = Reopen(f->fd, f->host, O_RDWR);
+    int err = 0;
+    bool ok;
+    if (f->access != 0)
+      ok = SetLock(f->fd, F_WRLCK, start, len, err);
+    else if (f->writeFd >= 0)
+      ok = SetLock(f->writeFd, F_WRLCK, start, len, err);
+    else
+      ok = SetLock(f->fd, F_RDLCK, start, len, err);  // the best a read-only file allows
+    if (!ok) return err == EAGAIN || err == EACCES ? kErrLockViolation : HostErrorCode(err);
+  }
+  f->locks.push_back({offset, length});
+  return kOk;
+}
+
+int PosixFileSystem::Unlock(FileHandle h, uint64_t offset, uint64_t length) {
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  auto it = std::find_if(f->locks.begin(), f->locks.end(), [&](const Range& r) {
+    return r.offset == offset && r.length == length;
+  });
+  if (it == f->locks.end()) return kErrNotLocked;
+  const uint64_t base = static_cast<uint64_t>(kMarkerBase);
+  if (length != 0 && offset < base) {
+    const uint64_t end = length > UINT64_MAX - offset ? UINT64_MAX : offset + length;
+    const off_t start = static_cast<off_t>(offset);
+    const off_t len = static_cast<off_t>(std::min(end, base) - offset);
+    const int fd = f->access == 0 && f->writeFd >= 0 ? f->writeFd : f->fd;
+    int err = 0;
+    if (!SetLock(fd, F_UNLCK, start, len, err)) return HostErrorCode(err);
+  }
+  f->locks.erase(it);
+  return kOk;
+}
+
+// ---------------------------------------------------------------------------
+// Directory search
+
+namespace {
+
+bool EntryFor(int dirFd, const std::string& hostName, const std::string& cpName, FindEntry& e) {
+  struct stat st;
+  if (fstatat(dirFd, hostName.c_str(), &st, 0) != 0) return false;
+  e.name = cpName;
+  e.size = 0;
+  if (S_ISDIR(st.st_mode)) {
+    e.attr = kAttrDirectory;
+  } else if (S_ISREG(st.st_mode)) {
+    e.attr = kAttrArchive;
+    e.size = st.st_size;
+  } else {
+    return false;  // pipes, sockets, devices: nothing the program can copy
+  }
+  if (ModeReadOnly(st)) e.attr |= kAttrReadOnly;
+  return true;
+}
+
+bool MaskAllows(uint8_t attr, uint8_t mask) {
+  const uint8_t special = kAttrHidden | kAttrSystem | kAttrVolume | kAttrDirectory;
+  return (attr & special & ~mask) == 0;
+}
+
+// Listing order: "." and ".." first, then by upper-cased CP852 name, ties by
+// the name itself, so that every run sees the same order.
+bool EntryBefore(const FindEntry& a, const FindEntry& b) {
+  const bool ad = a.name == "." || a.name == "..", bd = b.name == "." || b.name == "..";
+  if (ad != bd) return ad;
+  const std::string ua = Upper(a.name), ub = Upper(b.name);
+  if (ua != ub) return ua < ub;
+  return a.name < b.name;
+}
+
+}  // namespace
+
+int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e,
+                               FindHandle& fh) {
+  fh.reset();
+  e = FindEntry();
+  if (pattern.empty()) return kErrPathNotFound;
+  if (BadName(pattern)) return kErrInvalidName;
+  if (IsSep(pattern.back())) return kErrFileNotFound;
+  const SplitPath sp = Split(pattern);
+  if (sp.parts.empty()) return kErrFileNotFound;
+  std::string dir;
+  int rc = ResolveDirs(sp, sp.parts.size() - 1, dir);
+  if (rc != kOk) return rc;
+  const std::string& last = sp.parts.back();
+  const std::string dirName = dir.empty() ? "." : dir;
+  auto find = std::make_unique<PosixFind>();
+  if (!HasWildcard(last)) {
+    std::string hostName;
+    struct stat st;
+    rc = FindInDir(dir, last, hostName, st);
+    if (rc != kOk) return rc == kErrPathNotFound ? kErrPathNotFound : rc;
+    const int dfd = open(dirName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return HostErrorCode(errno);
+    FindEntry one;
+    const bool ok = EntryFor(dfd, hostName, last == "." || last == ".." ? last : Utf8ToCp852(hostName), one);
+    close(dfd);
+    if (!ok || !MaskAllows(one.attr, attrMask)) return kErrFileNotFound;
+    find->entries.push_back(one);
+  } else {
+    DIR* d = opendir(dirName.c_str());
+    if (!d) {
+      const int err = errno;
+      return err == ENOENT || err == ENOTDIR ? kErrPathNotFound : HostErrorCode(err);
+    }
+    const std::string compiled = CompilePattern(last);
+    const bool atRoot = dir == "/";
+    while (dirent* de = readdir(d)) {
+      const std::string hostName = de->d_name;
+      if (atRoot && (hostName == "." || hostName == "..")) continue;
+      // A host name holding a backslash cannot be addressed by the program.
+      if (hostName.find('\\') != std::string::npos) continue;
+      const std::string cp = Utf8ToCp852(hostName);
+      const std::string up = Upper(cp);
+      if (!MatchAt(compiled, 0, up, 0, up.rfind('.'))) continue;
+      FindEntry fe;
+      if (!EntryFor(dirfd(d), hostName, cp, fe)) continue;
+      if (!MaskAllows(fe.attr, attrMask)) continue;
+      find->entries.push_back(std::move(fe));
+    }
+    closedir(d);
+    if (find->entries.empty()) return kErrFileNotFound;
+    std::sort(find->entries.begin(), find->entries.end(), EntryBefore);
+  }
+  e = find->entries[0];
+  find->next = 1;
+  fh = std::move(find);
+  return kOk;
+}
+
+int PosixFileSystem::FindNext(FindHandle& fh, FindEntry& e) {
+  auto* f = dynamic_cast<PosixFind*>(fh.get());
+  if (!f) return kErrInvalidHandle;
+  if (f->next >= f->entries.size()) return kErrNoMoreFiles;
+  e = f->entries[f->next++];
+  return kOk;
+}
+
+// ---------------------------------------------------------------------------
+// Directories and names
+
+int PosixFileSystem::MakeDir(const std::string& path) {
+  if (HasWildcard(path)) return kErrInvalidName;
+  Resolved r;
+  int rc = Resolve(path, r);
+  if (rc != kOk) return rc;
+  if (r.exists) return kErrAlreadyExists;
+  if (mkdir(r.host.c_str(), 0777) != 0) return HostErrorCode(errno);
+  return kOk;
+}
+
+namespace {
+
+// True when some open of the file (this program's or another's) would make
+// Win32 refuse to rename or delete it: every open places a sharing marker,
+// and a byte-range lock shows that some program has it open.
+bool FileInUse(const std::string& host) {
+  const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  const bool used = OthersHold(fd, 0, kMarkerBase) || OthersHold(fd, kMarkerBase, 4);
+  close(fd);
+  return used;
+}
+
+}  // namespace
+
+int PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (HasWildcard(from) || HasWildcard(to)) return kErrInvalidName;
+  Resolved src, dst;
+  int rc = Resolve(from, src);
+  if (rc != kOk) return rc;
+  if (!src.exists) return kErrFileNotFound;
+  rc = Resolve(to, dst);
+  if (rc != kOk) return rc;
+  if (dst.lastName.empty()) return kErrAccessDenied;
+  if (dst.exists) {
+    const bool same = dst.st.st_dev == src.st.st_dev && dst.st.st_ino == src.st.st_ino;
+    if (!same) return kErrAlreadyExists;
+    // Only the case of the name changes: the new spelling is taken as given.
+    const size_t slash = dst.host.rfind('/');
+    dst.host = (slash == std::string::npos ? std::string() : dst.host.substr(0, slash + 1)) +
+               Cp852ToUtf8(dst.lastName);
+    if (dst.host == src.host) return kOk;
+  }
+  if (S_ISREG(src.st.st_mode) && FileInUse(src.host)) return kErrSharingViolation;
+  // Never replace an existing entry, even one that appears meanwhile.
+  if (renameat2(AT_FDCWD, src.host.c_str(), AT_FDCWD, dst.host.c_str(), RENAME_NOREPLACE) == 0)
+    return kOk;
+  if (errno != EINVAL && errno != ENOSYS) return HostErrorCode(errno);
+  // A file system without the no-replace rename: a hard link is as safe for
+  // files; a directory has to trust the check above.
+  if (S_ISREG(src.st.st_mode) && link(src.host.c_str(), dst.host.c_str()) == 0) {
+    unlink(src.host.c_str());
+    return kOk;
+  }
+  struct stat st;
+  if (lstat(dst.host.c_str(), &st) == 0) return kErrAlreadyExists;
+  if (rename(src.host.c_str(), dst.host.c_str()) != 0) return HostErrorCode(errno);
+  return kOk;
+}
+
+int PosixFileSystem::Remove(const std::string& path) {
+  if (HasWildcard(path)) return kErrInvalidName;
+  Resolved r;
+  int rc = Resolve(path, r);
+  if (rc != kOk) return rc;
+  if (!r.exists) return kErrFileNotFound;
+  if (S_ISDIR(r.st.st_mode)) return kErrAccessDenied;
+  if (ModeReadOnly(r.st)) return kErrAccessDenied;
+  if (FileInUse(r.host)) return kErrSharingViolation;
+  if (unlink(r.host.c_str()) != 0) return HostErrorCode(errno);
+  return kOk;
+}
+
+int PosixFileSystem::CurrentDir(std::string& path) {
+  path.clear();
+  std::vector<char> buf(4096);
+  while (!getcwd(buf.data(), buf.size())) {
+    if (errno != ERANGE) return HostErrorCode(errno);
+    buf.resize(buf.size() * 2);
+  }
+  path = Utf8ToCp852(buf.data());
+  return kOk;
+}
+
+std::unique_ptr<FileSystem> MakeHostFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+}  // namespace qm
