@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "convert/annual_settings.h"
+#include "convert/copy_engine.h"
 #include "convert/people.h"
 #include "driver/package_config.h"
 #include "driver/progress_log.h"
@@ -26,6 +27,7 @@ void ResetProgramState() {
   ResetPackageConfig();
   ResetAnnualSettingsState();
   ResetPeopleState();
+  ResetCopyEngine();
 }
 
 void QmTest::SetUp() {

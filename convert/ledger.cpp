@@ -1,0 +1,231 @@
+#include "convert/ledger.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "convert/company_transfer.h"
+#include "convert/copy_engine.h"
+#include "driver/progress_log.h"
+#include "driver/run_settings.h"
+#include "fileio/cp852.h"
+#include "fileio/dates.h"
+#include "fileio/record_fields.h"
+#include "platform/host_fs.h"
+#include "tui/message_box.h"
+
+namespace qm {
+namespace {
+
+// Ledger entry fields.
+constexpr size_t kDateA = 14;
+constexpr size_t kEntryDate = 18;
+constexpr size_t kDateB = 22;
+constexpr size_t kFlags = 30;
+constexpr size_t kDocNumber = 55;
+constexpr size_t kDescription = 148;
+constexpr size_t kEntryKind = 237;
+constexpr size_t kFormatMark = 861;
+// The two texts are read no further than the next known field.
+constexpr size_t kDocNumberCap = kDescription - kDocNumber - 1;
+constexpr size_t kDescriptionCap = kEntryKind - kDescription - 1;
+
+constexpr uint16_t kStruckOut = 0x0002;
+constexpr uint8_t kKindDateB = 2;
+constexpr uint8_t kFormat2020 = 3;
+constexpr uint16_t kNewYear = 2020;
+
+// Repayment fields.
+constexpr size_t kRepaymentDate = 5;
+constexpr size_t kRepaymentDoc = 17;
+constexpr size_t kRepaymentDocCap = 12;
+
+std::string PadTo(std::string s, size_t n) {
+  if (s.size() < n) s.append(n - s.size(), ' ');
+  return s;
+}
+
+std::string Num(int64_t n) { return std::to_string(n); }
+
+std::string TwoCentred(const std::string& a, const std::string& b) {
+  return std::string(1, kMsgCentre) + a + kMsgLineBreak + kMsgCentre + b;
+}
+
+std::string TwoLines(const std::string& a, const std::string& b) {
+  return a + kMsgLineBreak + b;
+}
+
+// Appends one entry at the end of a 2020 journal, aligned to whole entries;
+// false after the box that names the failure.
+bool AppendEntry(const std::string& path, const uint8_t* entry) {
+  FileHandle h = kNoHandle;
+  if (FileSizeOf(path) > 0) {
+    int64_t size = 0;
+    int err = Fs().Open(path, kAccessReadWrite | kShareDenyNone, h);
+    if (err == kOk) err = Fs().Size(h, size);
+    if (err == kOk) err = Fs().Seek(h, size / kLedgerRecSize * kLedgerRecSize);
+    if (err != kOk) {
+      if (h != kNoHandle) Fs().Close(h);
+      ErrorBox(TwoLines(Pl("Otwarcia dopisania do pliku"), path));
+      return false;
+    }
+  } else if (Fs().Create(path, h) != kOk) {
+    ErrorBox(TwoLines(Pl("Utworzenia do dopisania pliku"), path));
+    return false;
+  }
+  uint32_t put = 0;
+  const int err = Fs().Write(h, entry, kLedgerRecSize, put);
+  const int cerr = Fs().Close(h);
+  if (err != kOk || put != kLedgerRecSize || cerr != kOk) {
+    ErrorBox(TwoLines(Pl("Zapisania danych do pliku"), path));
+    return false;
+  }
+  return true;
+}
+
+// Where a live 2019 entry belongs: the month of its 2020 date, or 0 when it
+// stays in its 2019 journal.
+int TargetMonth(const uint8_t* entry) {
+  const PackedDate a = GetDate(entry, kDateA);
+  const PackedDate b = GetDate(entry, kDateB);
+  PackedDate target;
+  if (b.year == kNewYear && GetU8(entry, kEntryKind) == kKindDateB) {
+    target = b;
+  } else if (a.year == kNewYear) {
+    target = a;
+  } else {
+    return 0;
+  }
+  // A damaged date names no journal; moving the entry would strike it out in
+  // 2019 and file it where the package never looks.
+  if (target.month < 1 || target.month > 12) return 0;
+  return target.month;
+}
+
+// Corrects one 2019 journal; false when the exclusive open failed, which
+// ends the whole correction.
+bool CorrectJournal(const std::string& journal, const std::string& journalName,
+                    const std::string& target, uint8_t* entry, int32_t& corrected) {
+  FileHandle h = kNoHandle;
+  if (Fs().Open(journal, kAccessReadWrite | kShareDenyAll, h) != kOk) {
+    ErrorBox(TwoCentred(Pl("Błąd wyłącznego dostępu do pliku"), journal));
+    return false;
+  }
+  int64_t size = 0;
+  if (Fs().Size(h, size) != kOk) size = 0;
+  const int64_t count = size / kLedgerRecSize;
+  for (int64_t i = 1; i <= count; ++i) {
+    uint32_t got = 0;
+    if (Fs().Read(h, entry, kLedgerRecSize, got) != kOk || got != kLedgerRecSize) {
+      ErrorBox(TwoCentred(Pl("Błąd odczytu rekordu #") + Num(i), Pl("z pliku: ") + journalName));
+      break;
+    }
+    if (GetU16(entry, kFlags) & kStruckOut) continue;
+    const int month = TargetMonth(entry);
+    if (month == 0) continue;
+    const std::string name2020 = "2020K990." + Num(month);
+    if (!AppendEntry(target + name2020, entry)) {
+      ErrorBox(TwoCentred(Pl("Błąd dopisania rekordu #") + Num(i), Pl("do pliku: ") + name2020));
+      break;
+    }
+    PutU16(entry, kFlags, kStruckOut);
+    if (Fs().Seek(h, (i - 1) * kLedgerRecSize) != kOk) {
+      ErrorBox(TwoCentred(Pl("Błąd Seek celem zapisu poprawki #") + Num(i),
+                          Pl("z pliku: ") + journalName));
+      break;
+    }
+    uint32_t put = 0;
+    if (Fs().Write(h, entry, kLedgerRecSize, put) != kOk || put != kLedgerRecSize) {
+      ErrorBox(TwoCentred(Pl("Błąd zapisu poprawki #") + Num(i), Pl("z pliku: ") + journalName));
+      break;
+    }
+    ++corrected;
+  }
+  Fs().Close(h);
+  return true;
+}
+
+}  // namespace
+
+bool ConvertLedgerEntry(const uint8_t* src, uint8_t* dst) {
+  std::memcpy(dst, src, kLedgerRecSize);
+  LogWrite("ZEV=" + DateToText(GetDate(src, kEntryDate)) + " " +
+           PadTo(GetText(src, kDocNumber, kDocNumberCap), 10) + " " +
+           GetText(src, kDescription, kDescriptionCap));
+  if (GetU16(src, kFlags) & kStruckOut) {
+    LogLine(Pl(" SKREŚLONY"));
+    if (SlowDetails) {
+      PauseIfSlow();
+    } else if (PausePerCompany) {
+      WaitKey();
+    }
+    return false;
+  }
+  PutU8(dst, kFormatMark, kFormat2020);
+  // The entry number at offset 0 stays the one the entry had: a number shared
+  // by every entry carried in one run would identify none of them.
+  LogLine(".ok");
+  return true;
+}
+
+bool ConvertRepayment(const uint8_t* src, uint8_t* dst) {
+  std::memset(dst, 0, kRepaymentRecSize);
+  std::memcpy(dst, src, kRepaymentRecSize);
+  RestoreText(dst, kRepaymentDoc, kRepaymentDocCap);
+  LogWrite("SP= dnia:" + DateToText(GetDate(dst, kRepaymentDate)) +
+           " dok:" + GetText(dst, kRepaymentDoc, kRepaymentDocCap));
+  return true;
+}
+
+void HideConvertedFile(const std::string& path) {
+  if (!HideConverted) return;
+  const std::string hidden = path + "~";
+  if (Fs().Rename(path, hidden) != kOk) {
+    LogLine(Pl("Błąd zmiany nazwy pliku ") + path);
+  } else {
+    LogLine(Pl("Zmiana nazwy pliku ") + path + " na " + hidden);
+  }
+}
+
+void CorrectLedgerJournal(const std::string& companyDir) {
+  const std::string source = CompanySource(companyDir);
+  const std::string target = CompanyTarget(companyDir);
+  std::vector<uint8_t> entry(kLedgerRecSize);
+  int32_t corrected = 0;
+  for (int m = 1; m <= 12; ++m) {
+    const std::string name = "2019K990." + Num(m);
+    const std::string journal = source + name;
+    if (FileSizeOf(journal) <= 0) continue;
+    if (!CorrectJournal(journal, name, target, entry.data(), corrected)) return;
+  }
+  if (corrected > 0) {
+    InfoBox(std::string(1, kMsgCentre) + Pl("Dokonano korekty ") + Num(corrected) + Pl(" zapisów") +
+            kMsgLineBreak + Pl("Błędu 2019-2020"));
+  }
+}
+
+void CarryLedgerJournals(const std::string& companyDir) {
+  const std::string source = CompanySource(companyDir);
+  const std::string target = CompanyTarget(companyDir);
+  for (int m = 1; m <= 12; ++m) {
+    AppendToExisting = (m == 1);
+    const std::string journal = "2020K990." + Num(m);
+    if (FileSizeOf(source + journal) > 0) {
+      LogLine(Pl("Konwertuję zapisy : ") + MonthName(m));
+      ConvertRecords(source + journal, target + journal, kLedgerRecSize, kLedgerRecSize,
+                     ConvertLedgerEntry);
+      HideConvertedFile(source + journal);
+    }
+    const std::string repayments = "2020SP." + Num(m);
+    if (FileSizeOf(source + repayments) > 0) {
+      LogLine(Pl("Konwertuję spłaty : ") + MonthName(m));
+      ConvertRecords(source + repayments, target + repayments, kRepaymentRecSize,
+                     kRepaymentRecSize, ConvertRepayment);
+      HideConvertedFile(source + repayments);
+    }
+  }
+  AppendToExisting = false;
+  CorrectLedgerJournal(companyDir);
+}
+
+}  // namespace qm
