@@ -77,5 +77,7 @@ const UiEvent& LastEvent();
 UiEvent ReadKey();
 // Discards every key already waiting.
 void DrainKeyboard();
+// Back to the start state (tests).
+void ResetEventState();
 
 }  // namespace qm

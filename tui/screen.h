@@ -66,6 +66,9 @@ class FramedWindow {
   FramedWindow* previous = nullptr;
 };
 FramedWindow* ActiveWindow();
+// Writes at (col, row) of the inside of the given window, cut at its edges.
+void WriteInWindow(const FramedWindow& w, const std::string& text, int row, int col,
+                   uint8_t attr);
 
 class ProgressWindow {
  public:
@@ -113,7 +116,15 @@ extern std::string ProgramDir;   // ProgramBase up to its last separator
 extern std::string StartDir;     // current directory at start
 void InitProgramLocation();
 
-// Start-up of this layer: colour scheme, sound switch.
+// Start-up of this layer: colour scheme (ProgramDir + "kolory.qm"), hint
+// line cleared, sound switch, then the controls' colour copies. Call after
+// InitProgramLocation.
 void InitScreenLayer();
+
+// Back to the start values: colours, output window, window chain, clock,
+// sound (this file only).
+void ResetScreenState();
+// Every state of the text interface back to its start value (tests).
+void ResetTuiState();
 
 }  // namespace qm

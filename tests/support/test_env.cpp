@@ -15,6 +15,7 @@
 #include "fileio/shared_file.h"
 #include "platform/console.h"
 #include "platform/process.h"
+#include "tui/screen.h"
 
 namespace qm::test {
 
@@ -23,6 +24,7 @@ namespace stdfs = std::filesystem;
 void ResetProgramState() {
   ResetRunSettings();
   ResetProgressLog();
+  ResetTuiState();
   ResetFileLayer();
   ResetPackageConfig();
   ResetAnnualSettingsState();
