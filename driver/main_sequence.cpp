@@ -3,14 +3,18 @@
 #include <string>
 #include <vector>
 
+#include "driver/package_config.h"
 #include "driver/progress_log.h"
 #include "driver/run_settings.h"
 #include "fileio/cp852.h"
 #include "fileio/dates.h"
 #include "fileio/record_fields.h"
+#include "fileio/shared_file.h"
+#include "fileio/text_file.h"
 #include "platform/console.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
+#include "tui/forms.h"
 #include "tui/screen.h"
 
 namespace qm {
@@ -22,31 +26,16 @@ constexpr size_t kSideLineCap = 255;
 constexpr size_t kListEntryCap = 25;
 constexpr size_t kListNameCap = 12;
 
-// Reads a whole side file and splits it into lines (CR LF or LF). False when
-// the file cannot be opened; a read failure ends the lines read so far.
+// Reads the lines of a side file (CR LF or LF). False when the file cannot
+// be opened; a line that cannot be read ends the reading.
 bool ReadSideLines(const std::string& path, std::vector<std::string>& lines) {
   lines.clear();
-  FileHandle h = kNoHandle;
-  if (Fs().Open(path, kAccessRead | kShareDenyNone, h) != kOk) return false;
-  std::string data;
-  char buf[4096];
-  for (;;) {
-    uint32_t got = 0;
-    if (Fs().Read(h, buf, sizeof buf, got) != kOk) break;
-    if (got == 0) break;
-    data.append(buf, got);
-  }
-  Fs().Close(h);
-  size_t pos = 0;
-  while (pos < data.size()) {
-    size_t end = data.find('\n', pos);
-    const size_t next = end == std::string::npos ? data.size() : end + 1;
-    if (end == std::string::npos) end = data.size();
-    std::string line = data.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(Cut(line, kSideLineCap));
-    pos = next;
-  }
+  TextFile file;
+  if (file.OpenRead(path) != kOk) return false;
+  std::string line;
+  int err = 0;
+  while (file.ReadLine(line, err)) lines.push_back(Cut(line, kSideLineCap));
+  file.Close();
   return true;
 }
 
@@ -105,6 +94,9 @@ void SettleCompanyListName() {
 void InitModules() {
   InitProgramLocation();
   InitScreenLayer();
+  InitFileLayer();
+  InitControlColours();
+  InitPackagePaths();
   SettleCompanyListName();
   ReadToday(Today);
 }
@@ -131,14 +123,12 @@ void ReadPathsFile() {
 }
 
 void SavePathsFile() {
-  FileHandle h = kNoHandle;
-  if (Fs().Create(PathsFilePath(), h) != kOk) return;
-  // The path file keeps its Windows form: CR LF line ends.
-  const std::string text = "[PATHS]\r\nZEV_2019=" + WithoutLastChar(SourceRoot) + "\r\nZEV_2020=" +
-                           WithoutLastChar(TargetRoot) + "\r\n";
-  uint32_t put = 0;
-  Fs().Write(h, text.data(), static_cast<uint32_t>(text.size()), put);
-  Fs().Close(h);
+  TextFile file;
+  if (file.Create(PathsFilePath()) != kOk) return;
+  file.WriteLine("[PATHS]");
+  file.WriteLine("ZEV_2019=" + WithoutLastChar(SourceRoot));
+  file.WriteLine("ZEV_2020=" + WithoutLastChar(TargetRoot));
+  file.Close();
 }
 
 void ShowUsage() {
