@@ -9,6 +9,7 @@
 #include "convert/annual_settings.h"
 #include "convert/copy_engine.h"
 #include "convert/people.h"
+#include "driver/company_list.h"
 #include "driver/package_config.h"
 #include "driver/progress_log.h"
 #include "driver/run_settings.h"
@@ -30,6 +31,7 @@ void ResetProgramState() {
   ResetAnnualSettingsState();
   ResetPeopleState();
   ResetCopyEngine();
+  ResetCompanyTable();
 }
 
 void QmTest::SetUp() {

@@ -1,0 +1,182 @@
+#include "driver/company_list.h"
+
+#include <vector>
+
+#include "driver/progress_log.h"
+#include "driver/run_settings.h"
+#include "fileio/cp852.h"
+#include "fileio/polish.h"
+#include "fileio/record_fields.h"
+#include "fileio/shared_file.h"
+#include "platform/host_fs.h"
+#include "platform/process.h"
+#include "tui/message_box.h"
+#include "tui/screen.h"
+
+namespace qm {
+
+int32_t CompanyCount = 0;
+bool CompanyListNeedsRepair = false;
+
+namespace {
+
+std::array<std::unique_ptr<CompanyEntry>, kMaxCompanies + 1> g_table;  // slot 0 unused
+
+// Records are read in blocks: one host read per block, not one per record.
+constexpr int64_t kBlockRecords = 256;
+
+void ClearTable() {
+  for (auto& slot : g_table) slot.reset();
+  CompanyCount = 0;
+}
+
+std::string TwoCentredLines(const std::string& a, const std::string& b) {
+  return CentredLine(a) + kMsgLineBreak + CentredLine(b);
+}
+
+// The 2019 list is read with exclusive sharing: a copy of the package that
+// holds it open at this moment makes the open fail rather than let us read
+// a list that is being changed.
+int OpenListExclusive(const std::string& path, FileHandle& h) {
+  const uint8_t mode = static_cast<uint8_t>(AccessReadOnly | ShareDenyAll);
+  SetOpenMode(mode);
+  const int err = Fs().Open(path, ProcessOpenMode(), h);
+  RestoreOpenMode();
+  return err;
+}
+
+[[noreturn]] void StopAfterKey(FileHandle h) {
+  Fs().Close(h);
+  WaitKey();
+  ExitProgram(0);
+}
+
+// Enters one record as read; false when the table is already full.
+void OfferCompany(const uint8_t* bytes) {
+  CompanyRecord rec;
+  std::copy(bytes, bytes + kCompanyRecSize, rec.bytes.begin());
+  const std::string name = rec.Name();
+  const std::string dir = rec.Directory();
+  if (!SafeCompanyDirectory(dir)) {
+    LogColour(kLogError);
+    LogLine(Pl("Niepoprawna nazwa katalogu ") + dir + Pl(" dla firmy ") + name + Pl(" - pominięto"));
+    CompanyListNeedsRepair = true;
+    return;
+  }
+  if (DirectoryExists(TargetRoot + dir)) {
+    LogLine("Odnaleziono katalog docelowy " + dir + " dla firmy " + name);
+    return;
+  }
+  if (!DirectoryExists(SourceRoot + dir)) {
+    LogLine(Pl("Brak katalogu zródłowego    ") + dir + " dla firmy " + name);
+    CompanyListNeedsRepair = true;
+    return;
+  }
+  auto entry = std::make_unique<CompanyEntry>();
+  entry->record = rec;
+  entry->selected = true;
+  ++CompanyCount;
+  g_table[static_cast<size_t>(CompanyCount)] = std::move(entry);
+}
+
+}  // namespace
+
+std::string CompanyRecord::Name() const { return GetText(bytes.data(), kCompanyNameOff, kCompanyNameCap); }
+std::string CompanyRecord::Directory() const { return GetText(bytes.data(), kCompanyDirOff, kCompanyDirCap); }
+std::string CompanyRecord::Info() const { return GetText(bytes.data(), kCompanyInfoOff, kCompanyInfoCap); }
+
+bool SafeCompanyDirectory(const std::string& dir) {
+  if (dir.empty() || dir == "." || dir == "..") return false;
+  for (const char c : dir) {
+    const auto u = static_cast<uint8_t>(c);
+    // Both separators are refused on every host: the list is shared with
+    // the package's Windows installations. A colon would name a drive.
+    if (c == '/' || c == '\\' || c == ':' || u < 0x20) return false;
+  }
+  return true;
+}
+
+void RecogniseEnvironment(int32_t& count) {
+  ClearTable();
+  count = 0;
+  LogClear(false);
+  LogLine(Pl("ROZPOZNANIE ŚRODOWISKA PRACY ZEV 2019"));
+  LogLine("");
+
+  const std::string listPath = SourceRoot + CompanyListName;
+  FileHandle h = kNoHandle;
+  if (OpenListExclusive(listPath, h) != kOk) {
+    LogLine(Pl("Błąd otwarcia/dostępu do pliku ") + listPath);
+    ErrorBox(TwoCentredLines(Pl("Brak dostępu do pliku"), listPath));
+    ExitProgram(0);
+  }
+  int64_t size = 0;
+  if (Fs().Size(h, size) != kOk || size < 0) {
+    LogLine(Pl("Błąd okreslenia długości pliku ") + CompanyListName);
+    StopAfterKey(h);
+  }
+  const int64_t n = size / kCompanyRecSize;  // a trailing partial record is ignored
+  if (n == 0) {
+    LogLine(Pl("Zerowa długość pliku ") + CompanyListName);
+    StopAfterKey(h);
+  }
+
+  std::vector<uint8_t> block(static_cast<size_t>(kBlockRecords * kCompanyRecSize));
+  for (int64_t first = 0; first < n; first += kBlockRecords) {
+    const int64_t want = std::min<int64_t>(kBlockRecords, n - first);
+    uint32_t got = 0;
+    bool readOk = Fs().Seek(h, first * kCompanyRecSize) == kOk &&
+                  Fs().Read(h, block.data(), static_cast<uint32_t>(want * kCompanyRecSize), got) == kOk;
+    if (!readOk) got = 0;
+    const int64_t whole = got / kCompanyRecSize;
+    bool full = false;
+    for (int64_t k = 0; k < want; ++k) {
+      if (CompanyCount >= kMaxCompanies) {
+        LogLine(Pl("Przekroczona maksymalna ilość firm 2048"));
+        full = true;
+        break;
+      }
+      // A record that could not be read is passed over without a word.
+      if (k >= whole) continue;
+      OfferCompany(block.data() + k * kCompanyRecSize);
+    }
+    if (full) break;
+  }
+  Fs().Close(h);
+  count = CompanyCount;
+
+  if (count == 0) {
+    LogLine(Pl("Zerowa ilość odczytanych firm"));
+    WaitKey();
+  }
+  if (CompanyListNeedsRepair) {
+    LogLine("Napraw plik " + CompanyListName + " !");
+    WaitKey();
+  }
+}
+
+CompanyEntry* CompanyEntryAt(int32_t i) {
+  if (i < 1 || i > kMaxCompanies) return nullptr;
+  return g_table[static_cast<size_t>(i)].get();
+}
+
+void FreeCompanyTable() { ClearTable(); }
+
+std::string SortKey(const uint8_t* record) {
+  return PadRight(GetText(record, kCompanyNameOff, kCompanyNameCap), kCompanyNameCap) + " " +
+         PadRight(GetText(record, kCompanyDirOff, kCompanyDirCap), kCompanyDirCap) + " " +
+         PadRight(GetText(record, kCompanyInfoOff, kCompanyInfoCap), kCompanyInfoCap);
+}
+
+int16_t Compare(const uint8_t* existing, const uint8_t* added) {
+  // PlCompare is positive when its first text sorts first: exactly the
+  // "existing stays in front" answer the sorted insertion wants.
+  return PlCompare(PlUpperCase(SortKey(existing)), PlUpperCase(SortKey(added)));
+}
+
+void ResetCompanyTable() {
+  ClearTable();
+  CompanyListNeedsRepair = false;
+}
+
+}  // namespace qm

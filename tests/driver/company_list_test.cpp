@@ -1,0 +1,260 @@
+// Recognition of the 2019 companies and the order of the 2020 list.
+#include <chrono>
+#include <string>
+
+#include "driver/company_list.h"
+#include "driver/progress_log.h"
+#include "driver/run_settings.h"
+#include "fileio/cp852.h"
+#include "tests/driver/company_list_records.h"
+#include "tests/support/test_env.h"
+
+namespace qm::test {
+namespace {
+
+class RecognitionTest : public QmTest {
+ protected:
+  void SetUp() override {
+    QmTest::SetUp();
+    SourceRoot = Path("2019/");
+    TargetRoot = Path("2020/");
+    MakeDir("2019");
+    MakeDir("2020");
+  }
+  void WriteList(const std::vector<CompanySpec>& list) {
+    WriteFile("2019/SPISFIRM.DAT", CompanyListBytes(list));
+  }
+  // Runs the recognition; the exit code, or -1 when it returned.
+  int Recognise(int32_t& count) {
+    try {
+      RecogniseEnvironment(count);
+    } catch (const ProgramExited& e) {
+      return e.code;
+    }
+    return -1;
+  }
+  // The log rows 1..24 that are not blank, trailing blanks removed.
+  std::vector<std::string> LogLines() const {
+    std::vector<std::string> out;
+    for (int r = 1; r <= 24; ++r) {
+      std::string s = Cp852ToUtf8(LogShadowRow(r));
+      s.erase(s.find_last_not_of(' ') + 1);
+      if (!s.empty()) out.push_back(s);
+    }
+    return out;
+  }
+};
+
+TEST_F(RecognitionTest, EveryCompanyAlreadyIn2020LeavesNothing) {
+  WriteList({{"Alfa", "ALFA", ""}, {"Beta", "BETA", ""}});
+  MakeDir("2019/ALFA");
+  MakeDir("2019/BETA");
+  MakeDir("2020/ALFA");
+  MakeDir("2020/BETA");
+  con.Keys("x");
+  int32_t count = -1;
+  EXPECT_EQ(Recognise(count), -1);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                            "ROZPOZNANIE ŚRODOWISKA PRACY ZEV 2019",
+                            "Odnaleziono katalog docelowy ALFA dla firmy Alfa",
+                            "Odnaleziono katalog docelowy BETA dla firmy Beta",
+                            "Zerowa ilość odczytanych firm",
+                        }));
+  EXPECT_EQ(con.PendingCount(), 0u);  // the key wait took the key
+}
+
+TEST_F(RecognitionTest, MissingSourceDirectoryAsksForRepair) {
+  WriteList({{"Alfa", "ALFA", "i1"}, {"Gamma", "GAMMA", "i2"}});
+  MakeDir("2019/GAMMA");
+  con.Keys("x");
+  int32_t count = 0;
+  EXPECT_EQ(Recognise(count), -1);
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(CompanyEntryAt(1)->record.Directory(), "GAMMA");
+  EXPECT_TRUE(CompanyEntryAt(1)->selected);
+  EXPECT_EQ(CompanyEntryAt(2), nullptr);
+  EXPECT_TRUE(CompanyListNeedsRepair);
+  const auto lines = LogLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "Brak katalogu zródłowego    ALFA dla firmy Alfa");
+  EXPECT_EQ(lines[2], "Napraw plik SPISFIRM.DAT !");
+}
+
+TEST_F(RecognitionTest, DirectoryNamesLeavingTheInstallationAreRefused) {
+  // Each of these would reach outside SourceRoot/TargetRoot, or name a
+  // drive; "Ok" is the only company offered.
+  WriteList({{"Pusta", "", ""},
+             {"Kropka", ".", ""},
+             {"Wyzej", "..", ""},
+             {"Ukosnik", "a/b", ""},
+             {"Wsteczny", "..\\x", ""},
+             {"Dysk", "C:", ""},
+             {"Absolut", "/etc", ""},
+             {"Ok", "OK", ""}});
+  MakeDir("2019/OK");
+  MakeDir("2019/a/b");
+  con.Keys("x");
+  int32_t count = 0;
+  EXPECT_EQ(Recognise(count), -1);
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(CompanyEntryAt(1)->record.Name(), "Ok");
+  const auto lines = LogLines();
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[3], "Niepoprawna nazwa katalogu .. dla firmy Wyzej - pominięto");
+  EXPECT_EQ(lines[8], "Napraw plik SPISFIRM.DAT !");
+  EXPECT_EQ(con.Attr(1, 3), kLogError);  // the first refusal, in red
+  EXPECT_EQ(SafeCompanyDirectory("FIRMA_01"), true);
+}
+
+TEST_F(RecognitionTest, PartialTrailingRecordIsIgnored) {
+  auto bytes = CompanyListBytes({{std::string(31, 'N'), "ABCDEFGH", std::string(25, 'i')}});
+  bytes.resize(150, 0x41);
+  WriteFile("2019/SPISFIRM.DAT", bytes);
+  MakeDir("2019/ABCDEFGH");
+  int32_t count = 0;
+  EXPECT_EQ(Recognise(count), -1);
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(CompanyEntryAt(1)->record.Name(), std::string(31, 'N'));
+  EXPECT_EQ(CompanyEntryAt(1)->record.Directory(), "ABCDEFGH");
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + kCompanyRecSize,
+                         CompanyEntryAt(1)->record.bytes.begin()));
+}
+
+// The host file system, except that every name below one directory counts
+// as an existing subdirectory: thousands of company directories without
+// making them on the disk.
+class EveryNameIsADirectory : public FileSystem {
+ public:
+  EveryNameIsADirectory(FileSystem& host, std::string dir) : host_(host), dir_(std::move(dir)) {}
+  int FindFirst(const std::string& pattern, uint8_t mask, FindEntry& e, FindHandle& fh) override {
+    if (pattern.size() > dir_.size() && pattern.compare(0, dir_.size(), dir_) == 0 &&
+        pattern.find('/', dir_.size()) == std::string::npos) {
+      ++searches;
+      e.name = pattern.substr(dir_.size());
+      e.attr = kAttrDirectory;
+      e.size = 0;
+      return kOk;
+    }
+    return host_.FindFirst(pattern, mask, e, fh);
+  }
+  int Open(const std::string& p, uint8_t m, FileHandle& h) override { return host_.Open(p, m, h); }
+  int Create(const std::string& p, FileHandle& h) override { return host_.Create(p, h); }
+  int Read(FileHandle h, void* b, uint32_t n, uint32_t& got) override {
+    ++reads;
+    return host_.Read(h, b, n, got);
+  }
+  int Write(FileHandle h, const void* b, uint32_t n, uint32_t& put) override { return host_.Write(h, b, n, put); }
+  int Seek(FileHandle h, int64_t pos) override { return host_.Seek(h, pos); }
+  int Tell(FileHandle h, int64_t& pos) override { return host_.Tell(h, pos); }
+  int Size(FileHandle h, int64_t& size) override { return host_.Size(h, size); }
+  int SetEnd(FileHandle h) override { return host_.SetEnd(h); }
+  int Flush(FileHandle h) override { return host_.Flush(h); }
+  int Close(FileHandle h) override { return host_.Close(h); }
+  int Lock(FileHandle h, uint64_t o, uint64_t l) override { return host_.Lock(h, o, l); }
+  int Unlock(FileHandle h, uint64_t o, uint64_t l) override { return host_.Unlock(h, o, l); }
+  int FindNext(FindHandle& fh, FindEntry& e) override { return host_.FindNext(fh, e); }
+  int MakeDir(const std::string& p) override { return host_.MakeDir(p); }
+  int Rename(const std::string& a, const std::string& b) override { return host_.Rename(a, b); }
+  int Remove(const std::string& p) override { return host_.Remove(p); }
+  int CurrentDir(std::string& p) override { return host_.CurrentDir(p); }
+  int searches = 0;
+  int reads = 0;
+
+ private:
+  FileSystem& host_;
+  std::string dir_;
+};
+
+TEST_F(RecognitionTest, TableHolds2048AndReportsTheOverflow) {
+  EveryNameIsADirectory fake(*fs, SourceRoot);
+  SetFileSystem(&fake);
+  std::vector<CompanySpec> list;
+  for (int i = 0; i < 2049; ++i) list.push_back({"Firma " + std::to_string(i), "F" + std::to_string(i), ""});
+  for (const size_t n : {size_t{2048}, size_t{2049}}) {
+    WriteList(std::vector<CompanySpec>(list.begin(), list.begin() + static_cast<long>(n)));
+    LogClear(true);
+    fake.searches = fake.reads = 0;
+    int32_t count = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Recognise(count), -1);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
+    EXPECT_LT(ms, 1000) << n;
+    EXPECT_EQ(count, 2048);
+    EXPECT_EQ(fake.searches, 2048);  // one 2019 test per company entered
+    EXPECT_LT(fake.reads, 20);       // read in blocks, not record by record
+    EXPECT_EQ(CompanyEntryAt(2048)->record.Directory(), "F2047");
+    const auto lines = LogLines();
+    const bool overflow =
+        !lines.empty() && lines.back() == "Przekroczona maksymalna ilość firm 2048";
+    EXPECT_EQ(overflow, n == 2049) << n;
+  }
+  SetFileSystem(fs.get());
+}
+
+TEST_F(RecognitionTest, MissingListStopsWithErrorBox) {
+  con.Keys("Enter");
+  int32_t count = 0;
+  EXPECT_EQ(Recognise(count), 0);
+  EXPECT_EQ(LogLines().back(), "Błąd otwarcia/dostępu do pliku " + Path("2019/SPISFIRM.DAT"));
+}
+
+TEST_F(RecognitionTest, ListShorterThanOneRecordStopsAfterKey) {
+  WriteFile("2019/SPISFIRM.DAT", Bytes(102, 1));
+  con.Keys("x");
+  int32_t count = 0;
+  EXPECT_EQ(Recognise(count), 0);
+  EXPECT_EQ(LogLines().back(), "Zerowa długość pliku SPISFIRM.DAT");
+  EXPECT_EQ(con.PendingCount(), 0u);
+}
+
+TEST_F(RecognitionTest, OtherListNameIsUsed) {
+  CompanyListName = "FIRMY.DAT";
+  WriteFile("2019/FIRMY.DAT", CompanyListBytes({{"Alfa", "ALFA", ""}}));
+  MakeDir("2019/ALFA");
+  int32_t count = 0;
+  EXPECT_EQ(Recognise(count), -1);
+  EXPECT_EQ(count, 1);
+}
+
+// ---------------------------------------------------------------- ordering
+
+std::vector<uint8_t> Rec(const std::string& nameUtf8, const std::string& dir, const std::string& info) {
+  return CompanyRecordBytes({Pl(nameUtf8), dir, info});
+}
+
+TEST(CompanyOrder, SortKeyPadsEachField) {
+  const auto r = Rec("Abc", "DIR", "info");
+  EXPECT_EQ(SortKey(r.data()), "Abc" + std::string(28, ' ') + " DIR      info" + std::string(21, ' '));
+}
+
+TEST(CompanyOrder, NameThenDirectoryThenInfoIgnoringCase) {
+  struct Case {
+    std::vector<uint8_t> existing, added;
+    int sign;  // expected sign of Compare
+  };
+  const Case cases[] = {
+      {Rec("Alfa", "A", ""), Rec("Beta", "A", ""), +1},        // existing first
+      {Rec("Beta", "A", ""), Rec("Alfa", "A", ""), -1},        // existing moves up
+      {Rec("alfa", "B", ""), Rec("ALFA", "A", ""), -1},        // case ignored, directory decides
+      {Rec("ALFA", "A", "x"), Rec("alfa", "a", "y"), +1},      // then info
+      {Rec("Alfa", "A", "x"), Rec("ALFA", "a", "X"), 0},       // equal keys
+      {Rec("Łoś", "A", ""), Rec("Lis", "A", ""), -1},          // Ł after L
+      {Rec("łoś", "A", ""), Rec("Mak", "A", ""), +1},          // Ł before M
+      {Rec("Ąbc", "A", ""), Rec("Ab", "A", ""), -1},           // Ą after A
+      {Rec("Zebra", "A", ""), Rec("Żaba", "A", ""), +1},       // Ż after Z
+      {Rec("Ab", "A", ""), Rec("Ab Cd", "A", ""), +1},         // blank-padded shorter name first
+  };
+  int i = 0;
+  for (const Case& c : cases) {
+    const int16_t r = Compare(c.existing.data(), c.added.data());
+    const int sign = r < 0 ? -1 : (r > 0 ? 1 : 0);
+    EXPECT_EQ(sign, c.sign) << "case " << i;
+    ++i;
+  }
+}
+
+}  // namespace
+}  // namespace qm::test
