@@ -175,10 +175,244 @@ class PosixFind : public FindHandleBase {
   size_t next = 0;
 };
 
+
+// ---------------------------------------------------------------------------
+// Case-insensitive resolution
+
+// Checks a CP852 component for characters no name may hold.
+bool BadName(const std::string& s) { return s.find('\0') != std::string::npos; }
+
+// The CP852 upper-case form of a host name; false when the name holds a
+// character the code page lacks (such a name cannot be asked for).
+bool HostNameUpper(std::string_view utf8, std::string& out) {
+  out.clear();
+  size_t pos = 0;
+  while (pos < utf8.size()) {
+    uint8_t code;
+    if (!UnicodeToCp852(DecodeUtf8(utf8, pos), code)) return false;
+    out += static_cast<char>(PlUpCaseChar(code));
+  }
+  return true;
+}
+
+// The same comparison without building the upper-case form: most names
+// differ from the wanted one in their first letters.
+bool HostNameIs(std::string_view utf8, const std::string& wantUpper) {
+  size_t pos = 0, i = 0;
+  while (pos < utf8.size()) {
+    if (i >= wantUpper.size()) return false;
+    uint8_t code;
+    if (!UnicodeToCp852(DecodeUtf8(utf8, pos), code)) return false;
+    if (PlUpCaseChar(code) != static_cast<uint8_t>(wantUpper[i])) return false;
+    ++i;
+  }
+  return i == wantUpper.size();
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Resolves CP852 paths to host paths without regard to case.
+//
+// A name missing as spelt is looked for in a listing of its directory. The
+// listing of a directory is kept for later lookups only when it was read
+// well after the directory last changed: any later change then gives the
+// directory another modification time, which every use compares. (A change
+// within the time stamp's granularity of the listing would not; hence the
+// distance. Three seconds cover the two-second stamps of FAT media.) A
+// directory being written to is therefore listed afresh for each miss.
+class Resolver {
+ public:
+  // Finds the entry of host directory dir whose name equals the CP852 name
+  // without regard to case. Exact spelling first (unless the caller has just
+  // tried it); among several spellings that differ only in case the
+  // smallest in byte order wins, so the choice does not depend on the order
+  // of the listing. Gives 2 when there is no such entry.
+  int FindInDir(const std::string& dir, const struct stat* dirSt, const std::string& name,
+                bool exactTried, std::string& hostName, struct stat& st) {
+    if (!exactTried) {
+      const std::string exact = Cp852ToUtf8(name);
+      if (stat(JoinHost(dir, exact).c_str(), &st) == 0) {
+        hostName = exact;
+        return kOk;
+      }
+      if (errno != ENOENT) return HostErrorCode(errno);
+    }
+    std::string best;
+    const int rc = Lookup(dir, dirSt, PlUpperCase(name), best);
+    if (rc != kOk) return rc;
+    if (stat(JoinHost(dir, best).c_str(), &st) != 0)
+      return errno == ENOENT ? kErrFileNotFound : HostErrorCode(errno);
+    hostName = best;
+    return kOk;
+  }
+
+  // Resolves the first count components of a split path, each of which must
+  // be a directory; host receives the host path and hostSt its status. A
+  // missing or non-directory component gives 3.
+  int ResolveDirs(const SplitPath& sp, size_t count, std::string& host, struct stat& hostSt) {
+    const std::string root = sp.absolute ? "/" : "";
+    // The longest leading part that exists as spelt, searched from the end:
+    // usually the whole directory or all of it but its last name.
+    size_t known = count;
+    for (; known > 0; --known) {
+      std::string exact = root;
+      for (size_t i = 0; i < known; ++i) exact = JoinHost(exact, Cp852ToUtf8(sp.parts[i]));
+      if (stat(exact.c_str(), &hostSt) == 0) {
+        if (!S_ISDIR(hostSt.st_mode)) return kErrPathNotFound;
+        host = exact;
+        break;
+      }
+      if (errno != ENOENT && errno != ENOTDIR) return HostErrorCode(errno);
+    }
+    if (known == 0) {
+      host = root;
+      if (stat(root.empty() ? "." : root.c_str(), &hostSt) != 0) return HostErrorCode(errno);
+    }
+    for (size_t i = known; i < count; ++i) {
+      std::string name;
+      struct stat st;
+      const int rc = FindInDir(host, &hostSt, sp.parts[i], i == known, name, st);
+      if (rc == kErrFileNotFound || rc == kErrPathNotFound) return kErrPathNotFound;
+      if (rc != kOk) return rc;
+      if (!S_ISDIR(st.st_mode)) return kErrPathNotFound;
+      host = JoinHost(host, name);
+      hostSt = st;
+    }
+    return kOk;
+  }
+
+  void Forget() { listings_.clear(); }
+
+ private:
+  struct Listing {
+    timespec mtime, ctime;
+    std::unordered_map<std::string, std::string> byUpper;  // upper CP852 -> host name
+  };
+  struct DirKey {
+    dev_t dev;
+    ino_t ino;
+    bool operator==(const DirKey&) const = default;
+  };
+  struct DirKeyHash {
+    size_t operator()(const DirKey& k) const {
+      return std::hash<uint64_t>()(static_cast<uint64_t>(k.ino) * 1000003u ^ static_cast<uint64_t>(k.dev));
+    }
+  };
+  static constexpr time_t kSettleSeconds = 3;
+  static constexpr size_t kMaxListings = 256;
+
+  int Lookup(const std::string& dir, const struct stat* dirSt, const std::string& wantUpper,
+             std::string& best) {
+    const char* dirName = dir.empty() ? "." : dir.c_str();
+    struct stat dst;
+    if (dirSt) {
+      dst = *dirSt;
+    } else if (stat(dirName, &dst) != 0) {
+      return errno == ENOENT || errno == ENOTDIR ? kErrPathNotFound : HostErrorCode(errno);
+    }
+    if (!S_ISDIR(dst.st_mode)) return kErrPathNotFound;
+    const DirKey key{dst.st_dev, dst.st_ino};
+    auto it = listings_.find(key);
+    if (it != listings_.end()) {
+      if (SameTime(it->second.mtime, dst.st_mtim) && SameTime(it->second.ctime, dst.st_ctim)) {
+        auto hit = it->second.byUpper.find(wantUpper);
+        if (hit == it->second.byUpper.end()) return kErrFileNotFound;
+        best = hit->second;
+        return kOk;
+      }
+      listings_.erase(it);
+    }
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const time_t changed = std::max(dst.st_mtim.tv_sec, dst.st_ctim.tv_sec);
+    const bool settled = now.tv_sec - changed > kSettleSeconds;
+    DIR* d = opendir(dirName);
+    if (!d) return errno == ENOENT || errno == ENOTDIR ? kErrPathNotFound : HostErrorCode(errno);
+    Listing listing{dst.st_mtim, dst.st_ctim, {}};
+    bool found = false;
+    std::string up;
+    while (dirent* de = readdir(d)) {
+      const std::string_view dn(de->d_name);
+      if (dn == "." || dn == "..") continue;
+      if (settled) {
+        if (!HostNameUpper(dn, up)) continue;
+        auto [slot, fresh] = listing.byUpper.try_emplace(up, dn);
+        if (!fresh && dn < slot->second) slot->second.assign(dn);
+      } else if (HostNameIs(dn, wantUpper)) {
+        if (!found || dn < best) best.assign(dn);
+        found = true;
+      }
+    }
+    closedir(d);
+    if (!settled) return found ? kOk : kErrFileNotFound;
+    auto hit = listing.byUpper.find(wantUpper);
+    if (hit != listing.byUpper.end()) {
+      best = hit->second;
+      found = true;
+    }
+    if (listings_.size() >= kMaxListings) listings_.clear();
+    listings_.emplace(key, std::move(listing));
+    return found ? kOk : kErrFileNotFound;
+  }
+
+  std::unordered_map<DirKey, Listing, DirKeyHash> listings_;
+};
+
+// A path resolved to an existing entry, or to the name as given inside an
+// existing directory.
+struct Resolved {
+  std::string host;
+  bool exists = false;
+  struct stat st {};
+  std::string lastName;  // CP852 name of the last component as given
+};
+
+// Errors: 3 for a missing directory on the way, 123 for an unusable name;
+// a missing last component is not an error (exists is false).
+int Resolve(Resolver& names, const std::string& path, Resolved& r) {
+  if (path.empty()) return kErrPathNotFound;
+  if (BadName(path)) return kErrInvalidName;
+  const SplitPath sp = Split(path);
+  if (sp.parts.empty()) {
+    r.host = "/";
+    r.exists = stat("/", &r.st) == 0;
+    return kOk;
+  }
+  std::string exact = sp.absolute ? "/" : "";
+  for (const auto& p : sp.parts) exact = JoinHost(exact, Cp852ToUtf8(p));
+  r.lastName = sp.parts.back();
+  if (stat(exact.c_str(), &r.st) == 0) {
+    r.host = exact;
+    r.exists = true;
+    return kOk;
+  }
+  if (errno != ENOENT && errno != ENOTDIR) return HostErrorCode(errno);
+  std::string dir;
+  struct stat dirSt;
+  int rc = names.ResolveDirs(sp, sp.parts.size() - 1, dir, dirSt);
+  if (rc != kOk) return rc;
+  std::string name;
+  rc = names.FindInDir(dir, &dirSt, sp.parts.back(), true, name, r.st);
+  if (rc == kOk) {
+    r.host = JoinHost(dir, name);
+    r.exists = true;
+    return kOk;
+  }
+  if (rc != kErrFileNotFound) return rc;
+  r.host = JoinHost(dir, Cp852ToUtf8(sp.parts.back()));
+  r.exists = false;
+  return kOk;
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   ~PosixFileSystem() override {
-    for (auto& [fd, f] : files_) CloseAll(f);
+    for (auto& [fd, f] : files_) {
+      CloseAll(f);
+      close(fd);
+    }
   }
 
   int Open(const std::string& path, uint8_t mode, FileHandle& h) override;
@@ -214,128 +448,8 @@ class PosixFileSystem : public FileSystem {
   int OpenResolved(const std::string& host, int access, int share, bool create, FileHandle& h);
 
   std::unordered_map<int, OpenFile> files_;
+  Resolver names_;
 };
-
-// ---------------------------------------------------------------------------
-// Case-insensitive resolution
-
-// Checks a CP852 component for characters no name may hold.
-bool BadName(const std::string& s) { return s.find('\0') != std::string::npos; }
-
-// Finds the entry of host directory dir whose name equals the CP852 name
-// without regard to case. Exact spelling first; among several spellings
-// that differ only in case the smallest in byte order wins, so the choice
-// does not depend on the order of the listing.
-int FindInDir(const std::string& dir, const std::string& name, std::string& hostName,
-              struct stat& st) {
-  const std::string exact = Cp852ToUtf8(name);
-  const std::string full = JoinHost(dir, exact);
-  if (stat(full.c_str(), &st) == 0) {
-    hostName = exact;
-    return kOk;
-  }
-  int err = errno;
-  if (err != ENOENT) return HostErrorCode(err);
-  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-  if (!d) {
-    err = errno;
-    return err == ENOENT || err == ENOTDIR ? kErrPathNotFound : HostErrorCode(err);
-  }
-  const std::string want = Upper(name);
-  bool found = false;
-  std::string best;
-  while (dirent* de = readdir(d)) {
-    const std::string_view dn(de->d_name);
-    if (dn == "." || dn == "..") continue;
-    if (Upper(Utf8ToCp852(dn)) != want) continue;
-    if (!found || dn < best) best.assign(dn);
-    found = true;
-  }
-  closedir(d);
-  if (!found) return kErrFileNotFound;
-  if (stat(JoinHost(dir, best).c_str(), &st) != 0) return HostErrorCode(errno);
-  hostName = best;
-  return kOk;
-}
-
-// Resolves the directory components of a split path (all but the last when
-// withLast is false). On success host is the host path of the resolved part.
-// Errors: kErrPathNotFound when a directory on the way is missing.
-int ResolveDirs(const SplitPath& sp, size_t count, std::string& host) {
-  host = sp.absolute ? "/" : "";
-  // Fast path: the directory as spelt exists.
-  {
-    std::string exact = host;
-    for (size_t i = 0; i < count; ++i) exact = JoinHost(exact, Cp852ToUtf8(sp.parts[i]));
-    struct stat st;
-    if (count == 0) return kOk;
-    if (stat(exact.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return kErrPathNotFound;
-      host = exact;
-      return kOk;
-    }
-    if (errno != ENOENT && errno != ENOTDIR) return HostErrorCode(errno);
-  }
-  for (size_t i = 0; i < count; ++i) {
-    std::string name;
-    struct stat st;
-    const int rc = FindInDir(host, sp.parts[i], name, st);
-    if (rc == kErrFileNotFound || rc == kErrPathNotFound) return kErrPathNotFound;
-    if (rc != kOk) return rc;
-    if (!S_ISDIR(st.st_mode)) return kErrPathNotFound;
-    host = JoinHost(host, name);
-  }
-  return kOk;
-}
-
-// Resolves a path to an existing entry, or to the name as given inside an
-// existing directory. exists tells which; st holds the entry's status when
-// it exists. Errors: 2/3 never (the caller decides), 3 for a missing
-// directory, 123 for an unusable name.
-struct Resolved {
-  std::string host;
-  bool exists = false;
-  struct stat st {};
-  std::string lastName;  // CP852 name of the last component as given
-};
-
-int Resolve(const std::string& path, Resolved& r) {
-  if (path.empty()) return kErrPathNotFound;
-  if (BadName(path)) return kErrInvalidName;
-  const SplitPath sp = Split(path);
-  if (sp.parts.empty()) {
-    // The root itself.
-    r.host = "/";
-    r.exists = stat("/", &r.st) == 0;
-    return kOk;
-  }
-  const std::string exact = [&] {
-    std::string s = sp.absolute ? "/" : "";
-    for (const auto& p : sp.parts) s = JoinHost(s, Cp852ToUtf8(p));
-    return s;
-  }();
-  r.lastName = sp.parts.back();
-  if (stat(exact.c_str(), &r.st) == 0) {
-    r.host = exact;
-    r.exists = true;
-    return kOk;
-  }
-  if (errno != ENOENT && errno != ENOTDIR) return HostErrorCode(errno);
-  std::string dir;
-  int rc = ResolveDirs(sp, sp.parts.size() - 1, dir);
-  if (rc != kOk) return rc;
-  std::string name;
-  rc = FindInDir(dir, sp.parts.back(), name, r.st);
-  if (rc == kOk) {
-    r.host = JoinHost(dir, name);
-    r.exists = true;
-    return kOk;
-  }
-  if (rc != kErrFileNotFound) return rc;
-  r.host = JoinHost(dir, Cp852ToUtf8(sp.parts.back()));
-  r.exists = false;
-  return kOk;
-}
 
 // ---------------------------------------------------------------------------
 // Locks
@@ -485,7 +599,7 @@ int PosixFileSystem::Open(const std::string& path, uint8_t mode, FileHandle& h) 
   if (access == 3 || share > 4) return kErrInvalidAccess;
   if (HasWildcard(path)) return kErrInvalidName;
   Resolved r;
-  int rc = Resolve(path, r);
+  int rc = Resolve(names_, path, r);
   if (rc != kOk) return rc;
   if (!r.exists) return kErrFileNotFound;
   if (S_ISDIR(r.st.st_mode)) return kErrAccessDenied;
@@ -496,7 +610,7 @@ int PosixFileSystem::Create(const std::string& path, FileHandle& h) {
   h = kNoHandle;
   if (HasWildcard(path)) return kErrInvalidName;
   Resolved r;
-  int rc = Resolve(path, r);
+  int rc = Resolve(names_, path, r);
   if (rc != kOk) return rc;
   if (r.lastName.empty() || r.lastName == "." || r.lastName == "..") return kErrAccessDenied;
   if (r.exists && S_ISDIR(r.st.st_mode)) return kErrAccessDenied;
@@ -659,9 +773,7 @@ int PosixFileSystem::Unlock(FileHandle h, uint64_t offset, uint64_t length) {
 
 namespace {
 
-bool EntryFor(int dirFd, const std::string& hostName, const std::string& cpName, FindEntry& e) {
-  struct stat st;
-  if (fstatat(dirFd, hostName.c_str(), &st, 0) != 0) return false;
+bool EntryFor(const struct stat& st, const std::string& cpName, FindEntry& e) {
   e.name = cpName;
   e.size = 0;
   if (S_ISDIR(st.st_mode)) {
@@ -703,7 +815,8 @@ int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, Fin
   const SplitPath sp = Split(pattern);
   if (sp.parts.empty()) return kErrFileNotFound;
   std::string dir;
-  int rc = ResolveDirs(sp, sp.parts.size() - 1, dir);
+  struct stat dirSt;
+  int rc = names_.ResolveDirs(sp, sp.parts.size() - 1, dir, dirSt);
   if (rc != kOk) return rc;
   const std::string& last = sp.parts.back();
   const std::string dirName = dir.empty() ? "." : dir;
@@ -711,13 +824,10 @@ int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, Fin
   if (!HasWildcard(last)) {
     std::string hostName;
     struct stat st;
-    rc = FindInDir(dir, last, hostName, st);
+    rc = names_.FindInDir(dir, &dirSt, last, false, hostName, st);
     if (rc != kOk) return rc == kErrPathNotFound ? kErrPathNotFound : rc;
-    const int dfd = open(dirName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0) return HostErrorCode(errno);
     FindEntry one;
-    const bool ok = EntryFor(dfd, hostName, last == "." || last == ".." ? last : Utf8ToCp852(hostName), one);
-    close(dfd);
+    const bool ok = EntryFor(st, last == "." || last == ".." ? last : Utf8ToCp852(hostName), one);
     if (!ok || !MaskAllows(one.attr, attrMask)) return kErrFileNotFound;
     find->entries.push_back(one);
   } else {
@@ -737,7 +847,8 @@ int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, Fin
       const std::string up = Upper(cp);
       if (!MatchAt(compiled, 0, up, 0, up.rfind('.'))) continue;
       FindEntry fe;
-      if (!EntryFor(dirfd(d), hostName, cp, fe)) continue;
+      struct stat st;
+      if (fstatat(dirfd(d), hostName.c_str(), &st, 0) != 0 || !EntryFor(st, cp, fe)) continue;
       if (!MaskAllows(fe.attr, attrMask)) continue;
       find->entries.push_back(std::move(fe));
     }
@@ -765,7 +876,7 @@ int PosixFileSystem::FindNext(FindHandle& fh, FindEntry& e) {
 int PosixFileSystem::MakeDir(const std::string& path) {
   if (HasWildcard(path)) return kErrInvalidName;
   Resolved r;
-  int rc = Resolve(path, r);
+  int rc = Resolve(names_, path, r);
   if (rc != kOk) return rc;
   if (r.exists) return kErrAlreadyExists;
   if (mkdir(r.host.c_str(), 0777) != 0) return HostErrorCode(errno);
@@ -790,10 +901,10 @@ bool FileInUse(const std::string& host) {
 int PosixFileSystem::Rename(const std::string& from, const std::string& to) {
   if (HasWildcard(from) || HasWildcard(to)) return kErrInvalidName;
   Resolved src, dst;
-  int rc = Resolve(from, src);
+  int rc = Resolve(names_, from, src);
   if (rc != kOk) return rc;
   if (!src.exists) return kErrFileNotFound;
-  rc = Resolve(to, dst);
+  rc = Resolve(names_, to, dst);
   if (rc != kOk) return rc;
   if (dst.lastName.empty()) return kErrAccessDenied;
   if (dst.exists) {
@@ -825,7 +936,7 @@ int PosixFileSystem::Rename(const std::string& from, const std::string& to) {
 int PosixFileSystem::Remove(const std::string& path) {
   if (HasWildcard(path)) return kErrInvalidName;
   Resolved r;
-  int rc = Resolve(path, r);
+  int rc = Resolve(names_, path, r);
   if (rc != kOk) return rc;
   if (!r.exists) return kErrFileNotFound;
   if (S_ISDIR(r.st.st_mode)) return kErrAccessDenied;

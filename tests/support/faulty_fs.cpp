@@ -1,0 +1,189 @@
+#include "tests/support/faulty_fs.h"
+
+#include <cstdio>
+
+namespace qm::test {
+
+const char* FsOpName(FsOp op) {
+  static constexpr const char* kNames[kFsOpCount] = {
+      "open", "create", "read",  "write",     "seek",     "tell",    "size",   "setend", "flush",
+      "close", "lock",  "unlock", "findfirst", "findnext", "makedir", "rename", "remove", "curdir"};
+  return kNames[static_cast<int>(op)];
+}
+
+void FaultyFs::FailAt(FsOp op, int n, int code, bool sticky) {
+  faults_.push_back({op, n, code, sticky});
+}
+
+void FaultyFs::DiskFullAt(int n) { diskFullAt_ = n; }
+
+void FaultyFs::ClearFaults() {
+  faults_.clear();
+  diskFullAt_ = 0;
+}
+
+void FaultyFs::ResetCounts() { counts_.fill(0); }
+
+int FaultyFs::TotalCount() const {
+  int total = 0;
+  for (int c : counts_) total += c;
+  return total;
+}
+
+int FaultyFs::Enter(FsOp op) {
+  const int n = ++counts_[static_cast<int>(op)];
+  for (const Fault& f : faults_) {
+    if (f.op == op && (n == f.n || (f.sticky && n > f.n))) {
+      ++injected_;
+      return f.code;
+    }
+  }
+  return kOk;
+}
+
+int FaultyFs::Note(FsOp op, const std::string& what, int rc) {
+  if (recording_) log_.push_back(std::string(FsOpName(op)) + " " + what + " -> " + std::to_string(rc));
+  return rc;
+}
+
+namespace {
+std::string HandleText(FileHandle h) { return "#" + std::to_string(h); }
+std::string Hex(unsigned v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%02X", v);
+  return buf;
+}
+}  // namespace
+
+int FaultyFs::Open(const std::string& path, uint8_t mode, FileHandle& h) {
+  h = kNoHandle;
+  int rc = Enter(FsOp::Open);
+  if (rc == kOk) rc = inner_.Open(path, mode, h);
+  return Note(FsOp::Open, path + " " + Hex(mode), rc);
+}
+
+int FaultyFs::Create(const std::string& path, FileHandle& h) {
+  h = kNoHandle;
+  int rc = Enter(FsOp::Create);
+  if (rc == kOk) rc = inner_.Create(path, h);
+  return Note(FsOp::Create, path, rc);
+}
+
+int FaultyFs::Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) {
+  got = 0;
+  int rc = Enter(FsOp::Read);
+  if (rc == kOk) rc = inner_.Read(h, buf, n, got);
+  return Note(FsOp::Read, HandleText(h) + " " + std::to_string(n), rc);
+}
+
+int FaultyFs::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) {
+  put = 0;
+  int rc = Enter(FsOp::Write);
+  const int count = Count(FsOp::Write);
+  if (rc == kOk && diskFullAt_ > 0 && count >= diskFullAt_) {
+    // The disk fills up: the first write that meets it still puts half.
+    rc = kErrDiskFull;
+    ++injected_;
+    if (count == diskFullAt_ && n / 2 > 0) {
+      uint32_t part = 0;
+      const int wrc = inner_.Write(h, buf, n / 2, part);
+      put = part;
+      if (wrc != kOk) rc = wrc;
+    }
+  } else if (rc == kOk) {
+    rc = inner_.Write(h, buf, n, put);
+  }
+  return Note(FsOp::Write, HandleText(h) + " " + std::to_string(n), rc);
+}
+
+int FaultyFs::Seek(FileHandle h, int64_t pos) {
+  int rc = Enter(FsOp::Seek);
+  if (rc == kOk) rc = inner_.Seek(h, pos);
+  return Note(FsOp::Seek, HandleText(h) + " " + std::to_string(pos), rc);
+}
+
+int FaultyFs::Tell(FileHandle h, int64_t& pos) {
+  pos = 0;
+  int rc = Enter(FsOp::Tell);
+  if (rc == kOk) rc = inner_.Tell(h, pos);
+  return Note(FsOp::Tell, HandleText(h), rc);
+}
+
+int FaultyFs::Size(FileHandle h, int64_t& size) {
+  size = 0;
+  int rc = Enter(FsOp::Size);
+  if (rc == kOk) rc = inner_.Size(h, size);
+  return Note(FsOp::Size, HandleText(h), rc);
+}
+
+int FaultyFs::SetEnd(FileHandle h) {
+  int rc = Enter(FsOp::SetEnd);
+  if (rc == kOk) rc = inner_.SetEnd(h);
+  return Note(FsOp::SetEnd, HandleText(h), rc);
+}
+
+int FaultyFs::Flush(FileHandle h) {
+  int rc = Enter(FsOp::Flush);
+  if (rc == kOk) rc = inner_.Flush(h);
+  return Note(FsOp::Flush, HandleText(h), rc);
+}
+
+int FaultyFs::Close(FileHandle h) {
+  const int injected = Enter(FsOp::Close);
+  const int rc = inner_.Close(h);
+  return Note(FsOp::Close, HandleText(h), injected != kOk ? injected : rc);
+}
+
+int FaultyFs::Lock(FileHandle h, uint64_t offset, uint64_t length) {
+  int rc = Enter(FsOp::Lock);
+  if (rc == kOk) rc = inner_.Lock(h, offset, length);
+  return Note(FsOp::Lock, HandleText(h) + " " + std::to_string(offset) + "+" + std::to_string(length), rc);
+}
+
+int FaultyFs::Unlock(FileHandle h, uint64_t offset, uint64_t length) {
+  int rc = Enter(FsOp::Unlock);
+  if (rc == kOk) rc = inner_.Unlock(h, offset, length);
+  return Note(FsOp::Unlock, HandleText(h) + " " + std::to_string(offset) + "+" + std::to_string(length),
+              rc);
+}
+
+int FaultyFs::FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e, FindHandle& fh) {
+  fh.reset();
+  e = FindEntry();
+  int rc = Enter(FsOp::FindFirst);
+  if (rc == kOk) rc = inner_.FindFirst(pattern, attrMask, e, fh);
+  return Note(FsOp::FindFirst, pattern + " " + Hex(attrMask), rc);
+}
+
+int FaultyFs::FindNext(FindHandle& fh, FindEntry& e) {
+  int rc = Enter(FsOp::FindNext);
+  if (rc == kOk) rc = inner_.FindNext(fh, e);
+  return Note(FsOp::FindNext, rc == kOk ? e.name : std::string(), rc);
+}
+
+int FaultyFs::MakeDir(const std::string& path) {
+  int rc = Enter(FsOp::MakeDir);
+  if (rc == kOk) rc = inner_.MakeDir(path);
+  return Note(FsOp::MakeDir, path, rc);
+}
+
+int FaultyFs::Rename(const std::string& from, const std::string& to) {
+  int rc = Enter(FsOp::Rename);
+  if (rc == kOk) rc = inner_.Rename(from, to);
+  return Note(FsOp::Rename, from + " " + to, rc);
+}
+
+int FaultyFs::Remove(const std::string& path) {
+  int rc = Enter(FsOp::Remove);
+  if (rc == kOk) rc = inner_.Remove(path);
+  return Note(FsOp::Remove, path, rc);
+}
+
+int FaultyFs::CurrentDir(std::string& path) {
+  path.clear();
+  int rc = Enter(FsOp::CurrentDir);
+  if (rc == kOk) rc = inner_.CurrentDir(path);
+  return Note(FsOp::CurrentDir, path, rc);
+}
+
+}  // namespace qm::test
