@@ -244,7 +244,10 @@ bool SharedFile::Exists() { return FileExistsRetry(file); }
 
 bool SharedFile::ResetShared() {
   ClearIO();
-  SetOpenMode(AccessMode);
+  // A local bracket: SavedOpenMode belongs to callers that opened their own
+  // files around this one.
+  const uint8_t before = g_openMode;
+  g_openMode = AccessMode;
   bool ok = false;
   for (int tries = 0;; ++tries) {
     if (file.IsOpen()) {
@@ -264,7 +267,7 @@ bool SharedFile::ResetShared() {
     if (rc != kErrSharingViolation || tries >= RetryLimit) break;
     Con().Sleep(RetryDelayMs);
   }
-  RestoreOpenMode();
+  g_openMode = before;
   return ok;
 }
 

@@ -419,11 +419,14 @@ TEST_F(SharedFileTest, OpeningRetriesSharingViolations) {
   faults.opens = 0;
   con.nowMs = 0;
   faults.openCodeTimes = 1000;
+  SetOpenMode(0x10);  // a caller's own bracket around this open
   EXPECT_FALSE(f->ResetShared());
   EXPECT_EQ(faults.opens, 31);
   EXPECT_EQ(con.nowMs, 30u * 50u);
   EXPECT_EQ(f->LastError, kErrSharingViolation);
-  EXPECT_EQ(ProcessOpenMode(), 2);  // the bracket restored the process mode
+  EXPECT_EQ(ProcessOpenMode(), 0x10);  // restored, and the caller's bracket intact
+  EXPECT_EQ(SavedOpenMode, 2);
+  RestoreOpenMode();
 
   // Access denied is not retried inside one open; after the wait the
   // operator is told.
