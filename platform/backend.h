@@ -9,8 +9,9 @@ namespace qm {
 
 // The console: a key script when QMKEYS names one (QMSCREEN then names the
 // screen dump file), else the terminal. Null with a message in error when
-// neither can be had (no terminal, a terminal smaller than 80x25, an
-// unreadable script).
+// neither can be had (no terminal, an unreadable or broken script). A
+// terminal smaller than 80x25 is no error: it shows what size it needs and
+// the program waits until it is resized.
 std::unique_ptr<Console> MakeConsole(std::string& error);
 
 // Program path and arguments from main()'s argv, converted to CP852.

@@ -69,6 +69,16 @@ uint16_t AltLetterKey(char letter);
 // has no such character. Control codes go through ControlKey.
 bool KeyForCodePoint(char32_t cp, uint16_t& keyCode, uint8_t& state);
 
+// The keys that carry no character, and their codes with modifiers as the
+// PC reports them: Alt before Ctrl before Shift when several are held.
+enum class ExtKey : uint8_t {
+  Up, Down, Left, Right, Home, End, PgUp, PgDn, Ins, Del,
+  F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
+  Tab, Enter, Esc, Backspace,
+};
+// state: KeyState bits (Shift, Ctrl, Alt).
+uint16_t ExtKeyCode(ExtKey key, uint8_t state);
+
 ConsoleEvent MakeKeyEvent(uint16_t keyCode, uint8_t state = 0);
 
 }  // namespace qm

@@ -23,4 +23,7 @@ void SetProgramFilePath(std::string path);
 [[noreturn]] void ExitProgram(int code);
 void SetExitHook(std::function<void(int)> hook);
 
+// Arguments and program path back to empty (tests).
+void ResetProcessState();
+
 }  // namespace qm
