@@ -32,6 +32,7 @@ void ResetProgramState() {
   ResetPeopleState();
   ResetCopyEngine();
   ResetCompanyTable();
+  ResetProcessState();
 }
 
 void QmTest::SetUp() {
