@@ -1,0 +1,172 @@
+// Reading, writing and naming through the host file system, and the codes
+// its failures carry.
+#include <errno.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "fileio/cp852.h"
+#include "platform/host_fs.h"
+#include "tests/support/test_env.h"
+
+namespace qm::test {
+namespace {
+
+using FsOps = QmTest;
+
+TEST(FsErrorCodes, HostErrorsMapToWin32Codes) {
+  const struct {
+    int err;
+    int code;
+  } table[] = {
+      {0, kOk},
+      {ENOENT, kErrFileNotFound},
+      {ENOTDIR, kErrPathNotFound},
+      {ELOOP, kErrPathNotFound},
+      {EACCES, kErrAccessDenied},
+      {EPERM, kErrAccessDenied},
+      {EISDIR, kErrAccessDenied},
+      {EROFS, kErrAccessDenied},
+      {EBADF, kErrInvalidHandle},
+      {EMFILE, kErrTooManyOpenFiles},
+      {ENFILE, kErrTooManyOpenFiles},
+      {ENOMEM, kErrNotEnoughMemory},
+      {ENOSPC, kErrDiskFull},
+      {EDQUOT, kErrDiskFull},
+      {EFBIG, kErrDiskFull},
+      {EEXIST, kErrAlreadyExists},
+      {ENOTEMPTY, kErrAlreadyExists},
+      {EAGAIN, kErrLockViolation},
+      {ENOLCK, kErrSharingBufferExceeded},
+      {ETXTBSY, kErrSharingViolation},
+      {EBUSY, kErrSharingViolation},
+      {ENAMETOOLONG, kErrNameTooLong},
+      {EINVAL, kErrInvalidParameter},
+      {EXDEV, kErrNotSameDevice},
+      {EIO, kErrGenFailure},
+      {ECONNRESET, kErrGenFailure},  // anything else is still a failure
+  };
+  for (const auto& row : table) EXPECT_EQ(HostErrorCode(row.err), row.code) << "errno " << row.err;
+}
+
+TEST_F(FsOps, HandlesReadWriteSeekAndCut) {
+  FileHandle h;
+  ASSERT_EQ(fs->Create(Path("a.dat"), h), kOk);
+  uint32_t n = 0;
+  ASSERT_EQ(fs->Write(h, "abcdefgh", 8, n), kOk);
+  EXPECT_EQ(n, 8u);
+  ASSERT_EQ(fs->Seek(h, 3), kOk);
+  ASSERT_EQ(fs->SetEnd(h), kOk);
+  int64_t size = 0;
+  ASSERT_EQ(fs->Size(h, size), kOk);
+  EXPECT_EQ(size, 3);
+  ASSERT_EQ(fs->Seek(h, 6), kOk);  // beyond the end: a gap of zeros on the next write
+  ASSERT_EQ(fs->Write(h, "z", 1, n), kOk);
+  EXPECT_EQ(fs->Flush(h), kOk);
+  EXPECT_EQ(fs->Seek(h, -1), 131);
+  ASSERT_EQ(fs->Close(h), kOk);
+  EXPECT_EQ(ReadText("a.dat"), std::string("abc\0\0\0z", 7));
+
+  // Access is what the open asked for.
+  ASSERT_EQ(fs->Open(Path("A.DAT"), kAccessRead | kShareDenyNone, h), kOk);
+  char buf[16];
+  EXPECT_EQ(fs->Write(h, "x", 1, n), kErrAccessDenied);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(fs->SetEnd(h), kErrAccessDenied);
+  ASSERT_EQ(fs->Read(h, buf, sizeof buf, n), kOk);
+  EXPECT_EQ(n, 7u);  // a short read at the end is no error
+  ASSERT_EQ(fs->Read(h, buf, sizeof buf, n), kOk);
+  EXPECT_EQ(n, 0u);
+  ASSERT_EQ(fs->Close(h), kOk);
+  ASSERT_EQ(fs->Open(Path("a.dat"), kAccessWrite | kShareDenyNone, h), kOk);
+  EXPECT_EQ(fs->Read(h, buf, 1, n), kErrAccessDenied);
+  ASSERT_EQ(fs->Write(h, "Q", 1, n), kOk);
+  ASSERT_EQ(fs->Close(h), kOk);
+  EXPECT_EQ(ReadText("a.dat"), std::string("Qbc\0\0\0z", 7));
+
+  // A closed or never opened handle is refused, not reused.
+  EXPECT_EQ(fs->Close(h), kErrInvalidHandle);
+  EXPECT_EQ(fs->Read(h, buf, 1, n), kErrInvalidHandle);
+  EXPECT_EQ(fs->Write(12345, "x", 1, n), kErrInvalidHandle);
+  EXPECT_EQ(fs->Lock(kNoHandle, 0, 1), kErrInvalidHandle);
+  EXPECT_EQ(fs->Open(Path("a.dat"), 0x03, h), kErrInvalidAccess);
+  EXPECT_EQ(fs->Open(Path("a.dat"), 0x50, h), kErrInvalidAccess);
+}
+
+TEST_F(FsOps, ReadOnlyFilesRefuseWritingAndRemoval) {
+  WriteText("ro.dat", "stare");
+  ASSERT_EQ(chmod(Path("ro.dat").c_str(), 0444), 0);
+  FileHandle h;
+  EXPECT_EQ(fs->Open(Path("ro.dat"), kAccessReadWrite | kShareDenyNone, h), kErrAccessDenied);
+  EXPECT_EQ(fs->Create(Path("RO.DAT"), h), kErrAccessDenied);
+  EXPECT_EQ(fs->Remove(Path("ro.dat")), kErrAccessDenied);
+  EXPECT_EQ(ReadText("ro.dat"), "stare");
+  ASSERT_EQ(fs->Open(Path("ro.dat"), kAccessRead | kShareDenyNone, h), kOk);
+  EXPECT_EQ(fs->Close(h), kOk);
+}
+
+TEST_F(FsOps, DirectoriesAreMadeOnceInTheirExistingParent) {
+  MakeDir("Rok2020");
+  EXPECT_EQ(fs->MakeDir(Path("ROK2020/Firma")), kOk);
+  EXPECT_TRUE(Exists("Rok2020/Firma"));
+  EXPECT_EQ(fs->MakeDir(Path("rok2020/FIRMA")), kErrAlreadyExists);
+  EXPECT_EQ(fs->MakeDir(Path("rok2020/FIRMA/")), kErrAlreadyExists);
+  EXPECT_EQ(fs->MakeDir(Path("Druga/")), kOk);
+  EXPECT_EQ(fs->MakeDir(Path("brak/Firma")), kErrPathNotFound);
+  WriteText("plik", "");
+  EXPECT_EQ(fs->MakeDir(Path("PLIK")), kErrAlreadyExists);
+  EXPECT_EQ(fs->MakeDir(Path(Pl("Księgi"))), kOk);
+  EXPECT_TRUE(Exists(Cp852ToUtf8(Pl("Księgi"))));
+  EXPECT_EQ(fs->Remove(Path("rok2020/firma")), kErrAccessDenied);  // not a file
+  EXPECT_EQ(fs->Remove(Path("rok2020/brak.dat")), kErrFileNotFound);
+  EXPECT_EQ(fs->Remove(Path("brak/brak.dat")), kErrPathNotFound);
+}
+
+TEST_F(FsOps, RenameNeverReplaces) {
+  WriteText("stary.dat", "1");
+  WriteText("Cel.dat", "2");
+  EXPECT_EQ(fs->Rename(Path("STARY.DAT"), Path("cel.DAT")), kErrAlreadyExists);
+  EXPECT_EQ(ReadText("Cel.dat"), "2");
+  EXPECT_EQ(ReadText("stary.dat"), "1");
+  EXPECT_EQ(fs->Rename(Path("brak.dat"), Path("x.dat")), kErrFileNotFound);
+  EXPECT_EQ(fs->Rename(Path("stary.dat"), Path("brak/x.dat")), kErrPathNotFound);
+
+  // Only the case changes: allowed, and the new spelling is kept.
+  EXPECT_EQ(fs->Rename(Path("stary.dat"), Path("STARY.DAT")), kOk);
+  EXPECT_TRUE(Exists("STARY.DAT"));
+  EXPECT_FALSE(Exists("stary.dat"));
+  // Into another directory, under a name with a trailing "~".
+  MakeDir("Sub");
+  EXPECT_EQ(fs->Rename(Path("stary.dat"), Path("SUB/stary.dat~")), kOk);
+  EXPECT_EQ(ReadText("Sub/stary.dat~"), "1");
+  // Directories move the same way.
+  EXPECT_EQ(fs->Rename(Path("sub"), Path("Inny")), kOk);
+  EXPECT_TRUE(Exists("Inny/stary.dat~"));
+}
+
+TEST_F(FsOps, RelativeNamesStartAtTheCurrentDirectory) {
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  MakeDir(Cp852ToUtf8(Pl("Bieżący")));
+  ASSERT_EQ(chdir(Path(Cp852ToUtf8(Pl("Bieżący"))).c_str()), 0);
+  std::string cur;
+  const int rc = fs->CurrentDir(cur);
+  FileHandle h = kNoHandle;
+  const int createRc = fs->Create("Nowy.txt", h);
+  if (createRc == kOk) fs->Close(h);
+  FindEntry e;
+  FindHandle fh;
+  const int findRc = fs->FindFirst("NOWY.*", kAttrAnyFile, e, fh);
+  ASSERT_EQ(chdir(saved), 0);
+
+  EXPECT_EQ(rc, kOk);
+  EXPECT_EQ(cur, Path(Pl("Bieżący")));
+  EXPECT_EQ(createRc, kOk);
+  EXPECT_EQ(findRc, kOk);
+  EXPECT_EQ(e.name, "Nowy.txt");
+  EXPECT_TRUE(Exists(Cp852ToUtf8(Pl("Bieżący")) + "/Nowy.txt"));
+}
+
+}  // namespace
+}  // namespace qm::test
