@@ -182,21 +182,25 @@ bool OpenRecordFiles(const std::string& source, const std::string& dest, RecordF
     result = true;
     return false;
   }
-  bool append = false;
-  if (Present(dest)) {
-    if (AppendToExisting) {
-      append = true;
-    } else if (KeepExistingFile(dest)) {
-      result = false;
-      return false;
-    }
+  if (Present(dest) && !AppendToExisting && KeepExistingFile(dest)) {
+    result = false;
+    return false;
   }
   if (OpenSource(source, f.src) != kOk) {
     StopLine(Pl("Błąd otwarcia pliku ") + source);
     result = false;
     return false;
   }
-  const int err = append ? OpenForAppend(dest, f.dst) : Fs().Create(dest, f.dst);
+  // When appending, a destination that is there is opened, whatever the
+  // search said of it: only a missing one is made, so that a search failing
+  // for a moment cannot get a journal emptied.
+  int err = kOk;
+  if (AppendToExisting) {
+    err = OpenForAppend(dest, f.dst);
+    if (err == kErrFileNotFound || err == kErrPathNotFound) err = Fs().Create(dest, f.dst);
+  } else {
+    err = Fs().Create(dest, f.dst);
+  }
   if (err != kOk) {
     LogIn(kLogError, Pl("Błąd Utworzenia pliku ") + dest);
     Fs().Close(f.src);

@@ -56,12 +56,19 @@ std::string TwoLines(const std::string& a, const std::string& b) {
 }
 
 // Appends one entry at the end of a 2020 journal, aligned to whole entries;
-// false after the box that names the failure.
+// false after the box that names the failure. The journal is opened when it
+// is there and made only when it is not: a search that fails for a moment
+// must not make an existing journal look absent and get it emptied.
 bool AppendEntry(const std::string& path, const uint8_t* entry) {
   FileHandle h = kNoHandle;
-  if (FileSizeOf(path) > 0) {
+  int err = Fs().Open(path, kAccessReadWrite | kShareDenyNone, h);
+  if (err == kErrFileNotFound || err == kErrPathNotFound) {
+    if (Fs().Create(path, h) != kOk) {
+      ErrorBox(TwoLines(Pl("Utworzenia do dopisania pliku"), path));
+      return false;
+    }
+  } else {
     int64_t size = 0;
-    int err = Fs().Open(path, kAccessReadWrite | kShareDenyNone, h);
     if (err == kOk) err = Fs().Size(h, size);
     if (err == kOk) err = Fs().Seek(h, size / kLedgerRecSize * kLedgerRecSize);
     if (err != kOk) {
@@ -69,12 +76,9 @@ bool AppendEntry(const std::string& path, const uint8_t* entry) {
       ErrorBox(TwoLines(Pl("Otwarcia dopisania do pliku"), path));
       return false;
     }
-  } else if (Fs().Create(path, h) != kOk) {
-    ErrorBox(TwoLines(Pl("Utworzenia do dopisania pliku"), path));
-    return false;
   }
   uint32_t put = 0;
-  const int err = Fs().Write(h, entry, kLedgerRecSize, put);
+  err = Fs().Write(h, entry, kLedgerRecSize, put);
   const int cerr = Fs().Close(h);
   if (err != kOk || put != kLedgerRecSize || cerr != kOk) {
     ErrorBox(TwoLines(Pl("Zapisania danych do pliku"), path));
