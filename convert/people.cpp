@@ -43,6 +43,7 @@ constexpr size_t kFormStartYear = 14;
 constexpr size_t kFormDate = 16;        // 32-bit; its year at 18
 constexpr size_t kFormDateYear = 18;
 constexpr size_t kFormPersonal = 20;    // text of 65, then 4 bytes: 20..89
+constexpr size_t kFormPersonalLen = 70;
 constexpr size_t kFormIdentity = 91;    // 91..163
 constexpr size_t kFormIdentityLen = 73;
 constexpr size_t kFormSurname = 105;
@@ -63,8 +64,7 @@ uint8_t AnswerKey(bool discardPending) {
 }
 
 void CopyPersonBlocks(const uint8_t* src, uint8_t* dst) {
-  CopyText(dst, kFormPersonal, 65, src, kFormPersonal, 65);
-  CopyBytes(dst, kFormPersonal + 66, src, kFormPersonal + 66, 4);
+  CopyBytes(dst, kFormPersonal, src, kFormPersonal, kFormPersonalLen);
   CopyBytes(dst, kFormIdentity, src, kFormIdentity, kFormIdentityLen);
   RestoreText(dst, kFormSurname, 31);
   RestoreText(dst, kFormFirstName, 22);
@@ -218,7 +218,6 @@ bool ConvertPid5Record(const uint8_t* src, uint8_t* dst) {
   const bool takenOver = Use2020AnnualData && GetU16(src, kFormStartYear) == kNewYear;
   if (takenOver) {
     std::memcpy(dst, src, kTaxFormRecSize);
-    dst[kFormTakenOverFlag] = 0;
   } else {
     std::memset(dst, 0, kTaxFormRecSize);
     PutI64(dst, 0, GetI64(src, 0));
@@ -226,6 +225,9 @@ bool ConvertPid5Record(const uint8_t* src, uint8_t* dst) {
     PutU32(dst, kFormDate, 0);
   }
   CopyPersonBlocks(src, dst);
+  // The flag lies inside the address block: it is cleared after the block
+  // has been copied, or a taken-over form would keep it.
+  if (takenOver) dst[kFormTakenOverFlag] = 0;
 
   for (size_t i = 1; i <= 8; ++i) {
     CopyPid5Block(src, dst, 285 + 103 * i);
