@@ -681,7 +681,7 @@ class CompanyWriter {
   // PID-5 (2019p5.13, 2020P5.REK) and PIT-28 (2019_p28.rek, 2020_p28.rek):
   // one 13952-byte form per person.
   void TaxForms(const std::string& name, bool pit28, uint16_t year) {
-    Rng r = R(pit28 ? 60 : 61);
+    Rng r = R((pit28 ? 60 : 61) + (year == 2020 ? 10 : 0));
     Out::Stream s(out_, P(name));
     int k = 0;
     for (const Person& p : people_) {

@@ -1,0 +1,65 @@
+// The built program itself, run unattended from a key script (QMKEYS) with
+// its screens written to a file (QMSCREEN), over a generated installation.
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/driver/e2e_support.h"
+
+namespace qm::test::e2e {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+// QM_BINARY when the test runs under ctest, else the program beside this test.
+std::string ProgramBinary() {
+  if (const char* b = getenv("QM_BINARY"); b && *b) return b;
+  std::error_code ec;
+  const stdfs::path self = stdfs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : (self.parent_path() / "qm19-20").string();
+}
+
+class RealProgram : public E2eTest {
+ protected:
+  // Runs the copy of the program in Dir() + "bin" (its path file is there),
+  // returns its exit code.
+  int RunBinary(const std::string& keys) {
+    WriteText("keys.txt", keys + "\n");
+    const std::string cmd = "cd '" + Dir() + "' && QMKEYS='" + Path("keys.txt") + "' QMSCREEN='" +
+                            Path("screens.txt") + "' '" + programPath + "' </dev/null >'" + Path("out.txt") +
+                            "' 2>&1";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+};
+
+TEST_F(RealProgram, ScriptedRunCarriesTheSampleInstallation) {
+  const std::string binary = ProgramBinary();
+  if (binary.empty() || !IsFile(binary)) GTEST_SKIP() << "no program binary at " << binary;
+  sample::Options o;
+  o.companies = 4;
+  Generate(o);
+  std::error_code ec;
+  stdfs::copy_file(binary, programPath, stdfs::copy_options::overwrite_existing, ec);
+  ASSERT_FALSE(ec) << ec.message();
+
+  ASSERT_EQ(RunBinary(sample::FullRunKeys(inst)), 0) << ReadText("out.txt") << ReadText("screens.txt");
+  const std::string screens = ReadText("screens.txt");
+  EXPECT_NE(screens.find("Kopiowanie  - FIRMA   : Zakład Fryzjerski Ewa"), std::string::npos);
+  EXPECT_NE(screens.find("Koniec pracy kopiera danych ZEV_QM na rok 2020"), std::string::npos);
+  EXPECT_EQ(List2020Dirs(), (std::vector<std::string>{"PIEKARN", "TRANSPOR", "FRYZJER", "STOLARZ"}));
+  for (const Company& c : inst.companies) {
+    if (!c.has2019Dir) continue;
+    EXPECT_TRUE(ReadAll(Tgt(c, "srodki.rek")) == ReadAll(Src(c, "srodki.rek"))) << c.dir;
+  }
+  EXPECT_TRUE(IsFile(inst.root2020 + "#BIN020/OPERATOR.REK"));
+
+  // A script that ends while the program still waits is not a finished run.
+  ASSERT_EQ(RunBinary("PgDn"), 3);
+  EXPECT_NE(ReadText("out.txt").find("key script used up"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm::test::e2e

@@ -1,0 +1,87 @@
+// End-to-end runs: a generated installation, the whole program run in this
+// process through the fake console, and the 2020 files as the package
+// expects them, rebuilt here from the 2019 files byte by byte.
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_env.h"
+#include "tools/sample_gen.h"
+
+namespace qm::test::e2e {
+
+using sample::Company;
+using sample::Installation;
+
+// Host files (paths are host paths; the sample uses ASCII names only).
+Bytes ReadAll(const std::string& path);
+bool IsFile(const std::string& path);
+bool IsDir(const std::string& path);
+// The entry of dir whose name equals name ignoring case, as a full path;
+// empty when there is none.
+std::string FindNoCase(const std::string& dir, const std::string& name);
+
+std::vector<Bytes> Split(const Bytes& file, size_t recSize);
+Bytes Join(const std::vector<Bytes>& records);
+
+// Every file below root: relative path -> contents.
+using Tree = std::map<std::string, Bytes>;
+Tree Snapshot(const std::string& root);
+
+// The files of the 2020 tree as the package of 2020 reads them, computed from
+// the 2019 files without the program's converters.
+Bytes ExpectedStamp(const Bytes& stamp2019);
+Bytes ExpectedAnnual(const Bytes& annual, bool from2020File);
+Bytes ExpectedPayroll(const Bytes& lp2);  // 2019_lp2.cc stamped for 2020
+Bytes ExpectedContracts(const Bytes& uz3);
+Bytes ExpectedOperators(const Bytes& operators);
+Bytes ExpectedOffice(const Bytes& office2019);
+// Keeps the records whose 64-bit key (at 0) is not negative and, when keys
+// is given, is one of them.
+Bytes KeepPeople(const Bytes& file, size_t recSize, const std::vector<int64_t>* keys = nullptr);
+std::vector<int64_t> StaffKeys(const Bytes& staff);
+
+// The correction of a company's 2019 journals (month -> file): the journals
+// after it, and the entries it appends to each 2020 month, in order.
+struct Correction {
+  std::map<int, Bytes> journals2019;
+  std::map<int, std::vector<Bytes>> moved;
+  int count = 0;
+};
+Correction ExpectedCorrection(const std::map<int, Bytes>& journals2019);
+
+class E2eTest : public QmTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes an installation below Dir() + "inst" and the program's path file
+  // pointing at it.
+  void Generate(const sample::Options& options);
+
+  struct RunResult {
+    int exitCode = -1;      // -1: the program did not end
+    bool scriptUsedUp = false;
+    size_t keysLeft = 0;
+  };
+  // Starts the program as a fresh process would, feeds it keys and runs it
+  // to its end. Every screen the program waited on is kept in con.screens.
+  RunResult Run(const std::string& keys);
+
+  // A text (UTF-8) on any screen the program waited on, or on the last one.
+  bool Saw(const std::string& utf8) const;
+  std::string LastScreens(size_t n) const;
+
+  std::string Src(const Company& c, const std::string& name) const;
+  std::string Tgt(const Company& c, const std::string& name) const;
+  const Company& CompanyByDir(const std::string& dir) const;
+  // The 2020 company list as directory names, in file order.
+  std::vector<std::string> List2020Dirs() const;
+
+  Installation inst;
+  std::string programPath;
+  std::vector<std::string> args;  // the program's command line
+};
+
+}  // namespace qm::test::e2e
