@@ -1,11 +1,15 @@
 #include "tui/forms.h"
 
+#include <vector>
+
 namespace qm {
 namespace {
 
 constexpr int kHintRow = 25;
 constexpr char kHintSeparator = '\xB3';  // │
 HintLine* g_hint = nullptr;
+// Row 25 as it was before the first hint line covered it.
+std::vector<Cell> g_rowBelow;
 
 }  // namespace
 
@@ -29,6 +33,10 @@ std::unique_ptr<HintLine> HintLine::Init(std::unique_ptr<HintItem> items) {
     it->x1 = col;
     it->x2 = col + static_cast<int>(it->text.size());  // the separator's cell
     col = it->x2 + 1;
+  }
+  if (!g_hint) {
+    g_rowBelow.clear();
+    for (int c = 1; c <= Console::kCols; ++c) g_rowBelow.push_back(Con().Get(c, kHintRow));
   }
   line->previous_ = g_hint;
   line->open_ = true;
@@ -55,10 +63,13 @@ void HintLine::Done() {
   open_ = false;
   if (g_hint == this) {
     g_hint = previous_;
-    if (g_hint)
+    if (g_hint) {
       g_hint->Draw();
-    else
-      FillScreen(1, kHintRow, Console::kCols, ' ', kNormalAttr);
+    } else {
+      // The last line gone: the row is given back as the first one found it.
+      for (size_t i = 0; i < g_rowBelow.size(); ++i)
+        Con().Put(static_cast<int>(i) + 1, kHintRow, g_rowBelow[i].ch, g_rowBelow[i].attr);
+    }
     return;
   }
   // Closed out of order: taken out of the stack, the row stays as it is.
@@ -95,6 +106,9 @@ bool TranslateByHintLine(UiEvent& ev) {
   return false;
 }
 
-void ResetHintLines() { g_hint = nullptr; }
+void ResetHintLines() {
+  g_hint = nullptr;
+  g_rowBelow.clear();
+}
 
 }  // namespace qm

@@ -385,6 +385,7 @@ TEST_F(ChoiceTest, RadioGroup) {
 using HintTest = TuiTest;
 
 TEST_F(HintTest, ClosingRestoresThePreviousLineExactly) {
+  WriteScreenAt("stopka", 25, 3, 0x1E);
   auto first = HintLine::Init(NewHintItem(
       "F5-Start", kKeyF5, 0x1003, NewHintItem("PgUp-Wstecz", kKeyPgUp, 0x1002)));
   std::vector<Cell> row;
@@ -397,9 +398,9 @@ TEST_F(HintTest, ClosingRestoresThePreviousLineExactly) {
   }
   for (int c = 1; c <= 80; ++c) EXPECT_EQ(rc.Get(c, 25), row[static_cast<size_t>(c - 1)]) << c;
   EXPECT_EQ(CurrentHintLine(), first.get());
-  first.reset();
-  EXPECT_EQ(rc.Text(25, 1, 80), std::string(80, ' '));
-  EXPECT_EQ(rc.Attr(1, 25), kNormalAttr);
+  first.reset();  // the last one: the row as it was before any
+  EXPECT_EQ(rc.Text(25, 1, 10), "  stopka  ");
+  EXPECT_EQ(rc.Attr(3, 25), 0x1E);
   EXPECT_EQ(CurrentHintLine(), nullptr);
 }
 
