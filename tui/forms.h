@@ -75,7 +75,8 @@ struct HintSpec {
 };
 
 // Hint lines stack: Init shows the line and makes it current; Done (or the
-// destructor) takes it away and shows the one below again.
+// destructor) takes it away and shows the one below again; when the last one
+// goes, row 25 is given back as the first one found it.
 class HintLine {
  public:
   static std::unique_ptr<HintLine> Init(std::unique_ptr<HintItem> items);
