@@ -1,0 +1,203 @@
+// The terminal backend on a pseudo-terminal: a child process takes it as
+// its controlling terminal and runs the console; the test plays the
+// terminal on the other side.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+
+#include "fileio/cp852.h"
+#include "platform/console_terminal.h"
+#include "platform/terminal_render.h"
+
+namespace qm {
+namespace {
+
+class PtyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master_, 0);
+    ASSERT_EQ(grantpt(master_), 0);
+    ASSERT_EQ(unlockpt(master_), 0);
+    slaveName_ = ptsname(master_);
+    Resize(80, 25);
+  }
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    close(master_);
+  }
+  void Resize(int cols, int rows) {
+    struct winsize ws {};
+    ws.ws_col = static_cast<unsigned short>(cols);
+    ws.ws_row = static_cast<unsigned short>(rows);
+    ioctl(master_, TIOCSWINSZ, &ws);
+  }
+  // Runs body in a child whose controlling terminal is the pty; the child
+  // ends with body's result as its exit code.
+  void Start(const std::function<int(Console&)>& body) {
+    pid_ = fork();
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      setsid();
+      const int slave = open(slaveName_.c_str(), O_RDWR);
+      if (slave < 0) _exit(90);
+      std::string error;
+      std::unique_ptr<Console> con = OpenTerminalConsole(error);
+      if (!con) _exit(91);
+      const int rc = body(*con);
+      con.reset();
+      _exit(rc);
+    }
+  }
+  // Reads the terminal's output until it holds text (UTF-8); false after
+  // the time limit.
+  bool WaitFor(const std::string& text, int ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (output_.find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      Pump(20);
+    }
+    return true;
+  }
+  void Pump(int ms) {
+    struct pollfd fd = {master_, POLLIN, 0};
+    if (poll(&fd, 1, ms) > 0) {
+      char buf[8192];
+      const ssize_t n = read(master_, buf, sizeof buf);
+      if (n > 0) output_.append(buf, static_cast<size_t>(n));
+    }
+  }
+  void Type(const std::string& bytes) { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+  // Waits for the child to end (reading what it still writes); its wait
+  // status, or -1 after the time limit.
+  int Finish(int ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+      Pump(10);
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        Pump(10);
+        return status;
+      }
+      usleep(1000);  // the other side may be closed: poll() then returns at once
+    }
+    return -1;
+  }
+  struct termios PtyModes() {
+    struct termios t {};
+    tcgetattr(master_, &t);
+    return t;
+  }
+
+  int master_ = -1;
+  pid_t pid_ = -1;
+  std::string slaveName_;
+  std::string output_;
+};
+
+void Show(Console& con, const std::string& utf8) {
+  int col = 1;
+  for (char ch : Pl(utf8)) con.Put(col++, 1, static_cast<uint8_t>(ch), 0x0A);
+  con.Flush();
+}
+
+TEST_F(PtyTest, KeysInTimeoutsAndTheTerminalGivenBack) {
+  const struct termios before = PtyModes();
+  ASSERT_TRUE(before.c_lflag & ICANON);
+  Start([](Console& con) {
+    Show(con, "Zażółć gęślą");
+    ConsoleEvent ev;
+    if (!con.WaitEvent(ev, 5000) || ev.keyCode != 0x7400) return 11;
+    if (!con.WaitEvent(ev, 5000) || ev.keyCode != 0x1EA5) return 12;
+    // A real wait for the timeout, then false.
+    const uint32_t t0 = con.TickCount();
+    if (con.WaitEvent(ev, 150)) return 13;
+    if (con.TickCount() - t0 < 150) return 14;
+    con.Shutdown();
+    return 0;
+  });
+  ASSERT_TRUE(WaitFor("Zażółć gęślą"));
+  EXPECT_NE(output_.find(kTerminalEnter), std::string::npos);
+  EXPECT_FALSE(PtyModes().c_lflag & (ICANON | ECHO | ISIG));
+  Type("\x1b[1;5C");
+  Type("ą");
+  const int status = Finish();
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(output_.find(kTerminalLeave), std::string::npos);
+  const struct termios after = PtyModes();
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_oflag, before.c_oflag);
+}
+
+TEST_F(PtyTest, TerminationSignalRestoresTheTerminal) {
+  Start([](Console& con) {
+    Show(con, "czekam");
+    ConsoleEvent ev;
+    con.WaitEvent(ev, -1);
+    return 0;
+  });
+  ASSERT_TRUE(WaitFor("czekam"));
+  EXPECT_FALSE(PtyModes().c_lflag & ICANON);
+  kill(pid_, SIGTERM);
+  const int status = Finish();
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  EXPECT_TRUE(PtyModes().c_lflag & ICANON);
+  EXPECT_TRUE(PtyModes().c_lflag & ECHO);
+  EXPECT_NE(output_.find(kTerminalLeave), std::string::npos);
+}
+
+TEST_F(PtyTest, SmallTerminalAsksForRoomAndDropsKeysMeanwhile) {
+  Resize(60, 20);
+  Start([](Console& con) {
+    Show(con, "Ekran programu");
+    ConsoleEvent ev;
+    if (!con.WaitEvent(ev, 5000)) return 20;
+    return ev.keyCode == 0x1C0D ? 0 : 21;
+  });
+  ASSERT_TRUE(WaitFor("potrzeba 80×25"));
+  EXPECT_NE(output_.find("(teraz 60×20)"), std::string::npos);
+  EXPECT_EQ(output_.find("Ekran programu"), std::string::npos);
+  Type("x");
+  Pump(200);
+  Resize(100, 30);
+  ASSERT_TRUE(WaitFor("Ekran programu"));
+  Type("\r");
+  const int status = Finish();
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(PtyTest, ResizeRedrawsTheWholeScreen) {
+  Start([](Console& con) {
+    Show(con, "pierwszy");
+    ConsoleEvent ev;
+    con.WaitEvent(ev, 5000);
+    return 0;
+  });
+  ASSERT_TRUE(WaitFor("pierwszy"));
+  output_.clear();
+  Resize(90, 30);
+  ASSERT_TRUE(WaitFor("pierwszy"));
+  EXPECT_NE(output_.find("\x1b[2J"), std::string::npos);
+  EXPECT_NE(output_.find("\x1b[25;1H"), std::string::npos);
+  Type("\r");
+  EXPECT_TRUE(WIFEXITED(Finish()));
+}
+
+}  // namespace
+}  // namespace qm
