@@ -1,0 +1,167 @@
+#!/bin/sh
+# End-to-end runs of the real program in a tmux terminal: start, wait for a
+# text on the screen, send keys, check the exit code and that the terminal
+# settings are given back. Exit code 77 (skipped) without tmux.
+#
+#   run_tmux_tests.sh [path-to-qm19-20]     (or QM_BINARY; else build/qm19-20)
+#
+# New scenarios are shell functions named scenario_* using the helpers
+# qm_start, qm_wait_for, qm_keys, qm_capture, qm_finish.
+
+set -u
+
+BINARY=${1:-${QM_BINARY:-build/qm19-20}}
+command -v tmux >/dev/null 2>&1 || { echo "tmux not found: skipped"; exit 77; }
+[ -x "$BINARY" ] || { echo "program not found: $BINARY"; exit 1; }
+
+# UTF-8 in the pane, whatever the caller's locale.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+WORK=$(mktemp -d /tmp/qmtmux.XXXXXX)
+SOCKET=qmtest$$
+TMUX_CMD="tmux -u -L $SOCKET -f /dev/null"
+FAILED=0
+CASE=""
+
+cleanup() {
+  $TMUX_CMD kill-server >/dev/null 2>&1
+  rm -rf "$WORK"
+}
+trap cleanup EXIT INT TERM
+
+fail() {
+  echo "FAIL [$CASE]: $*"
+  echo "----- screen -----"
+  qm_capture
+  echo "------------------"
+  FAILED=1
+}
+
+# qm_start COLS ROWS [ARGS...]: a fresh copy of the program in its own
+# directory (no side files of a developer's build next to it), run in a
+# new pane of COLS x ROWS.
+qm_start() {
+  cols=$1 rows=$2
+  shift 2
+  DIR="$WORK/$CASE"
+  mkdir -p "$DIR"
+  cp "$BINARY" "$DIR/qm19-20"
+  cat >"$DIR/run.sh" <<WRAP
+#!/bin/sh
+cd "$DIR"
+stty -g >"$DIR/stty.before"
+sh -c 'echo \$\$ >"\$1"; shift; exec "\$@"' sh "$DIR/pid" "$DIR/qm19-20" "\$@"
+echo \$? >"$DIR/rc"
+stty -g >"$DIR/stty.after"
+exec sleep 600
+WRAP
+  chmod +x "$DIR/run.sh"
+  $TMUX_CMD kill-session -t qm >/dev/null 2>&1
+  $TMUX_CMD new-session -d -s qm -x "$cols" -y "$rows" "$DIR/run.sh $*"
+}
+
+qm_capture() { $TMUX_CMD capture-pane -p -t qm 2>/dev/null; }
+
+# qm_wait_for TEXT [SECONDS]: true once TEXT is on the screen.
+qm_wait_for() {
+  tries=$(( ${2:-5} * 20 ))
+  while [ "$tries" -gt 0 ]; do
+    qm_capture | grep -F -q -- "$1" && return 0
+    sleep 0.05
+    tries=$((tries - 1))
+  done
+  return 1
+}
+
+# qm_keys KEY...: tmux key names (Escape, Enter, PageDown, F5, C-w) or text.
+qm_keys() { $TMUX_CMD send-keys -t qm "$@"; }
+
+# qm_finish EXPECTED_RC: waits for the program to end, checks its exit code
+# and that the terminal settings are as before.
+qm_finish() {
+  tries=100
+  while [ ! -s "$DIR/stty.after" ] && [ "$tries" -gt 0 ]; do
+    sleep 0.05
+    tries=$((tries - 1))
+  done
+  if [ ! -s "$DIR/stty.after" ]; then
+    fail "the program did not end"
+    return
+  fi
+  rc=$(cat "$DIR/rc")
+  [ "$rc" = "$1" ] || fail "exit code $rc, expected $1"
+  cmp -s "$DIR/stty.before" "$DIR/stty.after" || fail "terminal settings not restored"
+}
+
+TITLE=" PROGRAM DO PRZEPCHNIĘCIA DANYCH ZEV_QM Z ROKU 2019 NA 2020 1.05(x86)"
+
+# Leaves the wizard: Esc, confirm, then "Nacisnij Enter".
+quit_program() {
+  qm_keys Escape
+  qm_wait_for "Rezygnujesz" || { fail "no quit question"; return; }
+  qm_keys t
+  qm_wait_for "Nacisnij Enter" || { fail "no closing prompt"; return; }
+  qm_keys Enter
+}
+
+check_title() {
+  qm_wait_for "$TITLE" || { fail "title line not shown"; return 1; }
+  qm_capture | head -1 | grep -F -q -- "$TITLE" || fail "title not on the first row"
+  qm_capture | sed -n 2p | grep -q "^─\{79\}" || fail "rule line missing on row 2"
+}
+
+scenario_start_and_quit_80x25() {
+  qm_start 80 25
+  check_title || return
+  quit_program
+  qm_finish 0
+}
+
+scenario_larger_terminal() {
+  qm_start 100 30
+  check_title || return
+  # Nothing is drawn beyond the 80 columns and 25 rows.
+  # (sed counts characters in a UTF-8 locale; cut would count bytes)
+  qm_capture | sed -n 's/^.\{80\}//p' | grep -q '[^ ]' && fail "text beyond column 80"
+  [ -z "$(qm_capture | sed -n '26,30p' | tr -d ' ')" ] || fail "text below row 25"
+  quit_program
+  qm_finish 0
+}
+
+scenario_small_terminal_waits_for_resize() {
+  qm_start 60 20
+  qm_wait_for "potrzeba 80×25" || { fail "no size message"; return; }
+  qm_capture | grep -F -q "(teraz 60×20)" || fail "present size not shown"
+  $TMUX_CMD resize-window -t qm -x 80 -y 25
+  check_title || return
+  quit_program
+  qm_finish 0
+}
+
+scenario_termination_gives_terminal_back() {
+  qm_start 80 25
+  check_title || return
+  kill -TERM "$(cat "$DIR/pid")"
+  qm_finish 143
+  qm_capture | grep -F -q "PROGRAM DO" && fail "program screen left on the terminal"
+}
+
+scenario_usage_screen() {
+  qm_start 80 25 '?'
+  qm_wait_for "Program do kopiowania wybranych danych do nowego ZEV_QM." ||
+    { fail "no usage screen"; return; }
+  qm_capture | grep -F -q "lokalizacja istniejącego katalogu na rok 2020" || fail "usage text"
+  qm_keys Enter
+  qm_finish 0
+}
+
+for s in $(sed -n 's/^\(scenario_[a-z0-9_]*\)() {$/\1/p' "$0"); do
+  CASE=$s
+  before=$FAILED
+  FAILED=0
+  $s
+  if [ "$FAILED" = 0 ]; then echo "ok   $s"; else echo "FAIL $s"; fi
+  [ "$before" = 1 ] && FAILED=1
+done
+
+exit $FAILED
