@@ -6,6 +6,7 @@
 #include "driver/package_config.h"
 #include "driver/progress_log.h"
 #include "driver/run_settings.h"
+#include "driver/wizard.h"
 #include "fileio/cp852.h"
 #include "fileio/dates.h"
 #include "fileio/record_fields.h"
@@ -188,6 +189,7 @@ void CloseDown() {
 void RunProgram() {
   InitModules();
   StartUp();
+  RunWizard();
   CloseDown();
 }
 

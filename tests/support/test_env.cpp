@@ -13,6 +13,7 @@
 #include "driver/package_config.h"
 #include "driver/progress_log.h"
 #include "driver/run_settings.h"
+#include "driver/wizard.h"
 #include "fileio/shared_file.h"
 #include "platform/console.h"
 #include "platform/process.h"
@@ -33,6 +34,7 @@ void ResetProgramState() {
   ResetCopyEngine();
   ResetCompanyTable();
   ResetProcessState();
+  ResetWizardState();
 }
 
 void QmTest::SetUp() {

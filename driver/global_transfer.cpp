@@ -1,0 +1,137 @@
+// Page 2 and the global transfer: the files every company shares, from the
+// 2019 global subdirectory into #BIN020.
+#include <cstring>
+#include <vector>
+
+#include "convert/addons.h"
+#include "convert/copy_engine.h"
+#include "driver/progress_log.h"
+#include "driver/run_settings.h"
+#include "driver/wizard.h"
+#include "fileio/cp852.h"
+#include "platform/host_fs.h"
+#include "platform/process.h"
+#include "tui/message_box.h"
+#include "tui/screen.h"
+
+namespace qm {
+namespace {
+
+enum class GlobalOp { Records480, Text, Binary, Office, Operators };
+
+struct GlobalItem {
+  uint16_t bit;
+  const char* logLine;  // UTF-8; null: no line (or the item's second copy)
+  GlobalOp op;
+  const char* from;     // in the 2019 global subdirectory
+  const char* to;       // in #BIN020
+};
+
+// The order of the transfer, which is not the order of the bits. An item
+// of two copies has two rows; the log line stands on the first.
+const GlobalItem kGlobalItems[] = {
+    {0x0001, "Globalna baza adresów", GlobalOp::Records480, "baza_ad8.rek", "baza_ad8.rek"},
+    {0x0100, "Konfigurator zev_2019.ini", GlobalOp::Text, "zev_2019.ini", "zev_2020.ini"},
+    {0x0004, "Globale stale klawiszy F2..F10", GlobalOp::Binary, "baza_ff.txt", "baza_ff.txt"},
+    {0x0008, "Dane biura do FRV", GlobalOp::Office, "2019_BR.REK", "2020_BR.REK"},
+    {0x0010, "Konfigurator ZEV_QM.INI", GlobalOp::Binary, "ZEV_QM.INI", "ZEV_QM.INI"},
+    {0x0020, "Zeszloroczne stale podatkowe", GlobalOp::Binary, "2019spd.ini", "2019spd.ini"},
+    // The second copy lands on the file the first has just written: a 2020
+    // settings file of the 2019 directory brings the overwrite question.
+    {0x0040, "Globale ustawienia wynagrodzen", GlobalOp::Binary, "2019_lp2.cc", "2020_lp2.cc"},
+    {0x0040, nullptr, GlobalOp::Binary, "2020_lp2.cc", "2020_lp2.cc"},
+    {0x0080, "Ustawienia kolorów", GlobalOp::Binary, "KOLORY.QM", "KOLORY.QM"},
+    {0x0200, nullptr, GlobalOp::Operators, "OPERATOR.REK", "OPERATOR.REK"},
+    {0x0400, nullptr, GlobalOp::Binary, "ZUS_PEL.INI", "ZUS_PEL.INI"},
+    {0x0400, nullptr, GlobalOp::Binary, "UMOWY.INI", "UMOWY.INI"},
+};
+
+constexpr uint16_t kAddressRecSize = 480;
+constexpr uint16_t kOfficeRecSize = 384;
+constexpr uint16_t kOperatorRecSize = 512;
+
+std::string TwoCentredLines(const std::string& a, const std::string& b) {
+  return CentredLine(a) + kMsgLineBreak + CentredLine(b);
+}
+
+void RunGlobalItem(const GlobalItem& item, const std::string& g19, const std::string& g20) {
+  const std::string from = g19 + item.from;
+  const std::string to = g20 + item.to;
+  switch (item.op) {
+    case GlobalOp::Records480:
+      ConvertRecords(from, to, kAddressRecSize, kAddressRecSize, [](const uint8_t* src, uint8_t* dst) {
+        std::memcpy(dst, src, kAddressRecSize);
+        return true;
+      });
+      break;
+    case GlobalOp::Text:
+      CopyTextFile(from, to);
+      break;
+    case GlobalOp::Binary:
+      CopyBinaryFile(from, to);
+      break;
+    case GlobalOp::Office:
+      ConvertRecords(from, to, kOfficeRecSize, kOfficeRecSize, ConvertOfficeRecord);
+      break;
+    case GlobalOp::Operators:
+      CopyRecords(from, to, kOperatorRecSize, ConvertOperatorRecord);
+      break;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<DialogForm> GlobalDataPage() {
+  auto page = DialogForm::Init<WizardPage>(3, 3, 76, 22, Pl(" Dane globalne, konfiguracyjne "));
+  if (!page) return nullptr;
+  const std::vector<std::string> items = {
+      Pl("Globalnę bazę adresów"),
+      "---",
+      Pl("Bazę stałych F1..F10"),
+      Pl("Dane BIURA do wystawienia rachunków"),
+      Pl("Dane konfiguracji DLL z ZEV_QM.INI"),
+      Pl("Stałe podatkowe na 2019 rok"),
+      Pl("Ustawienia składników wynagrodzeń"),
+      Pl("Ustawienia kolorów"),
+      Pl("Ustawienia zev_2019.ini -> zev_2020.ini"),
+      Pl("Plik \"OPERATOR.REK\""),
+      Pl("Plik \"ZUS_PEL.INI\",\"UMOWY.INI\""),
+  };
+  page->Insert(CheckGroup::Init(TextLabel::Init(3, 3, Pl("Zaznaczam do kopiowania :")), 4, 4, items,
+                                GlobalOptions));
+  page->Insert(PushButton::Init(14, 19, 14, 1, "<< Wstecz", CMD_BACK));
+  page->Insert(PushButton::Init(34, 19, 14, 1, "Poniechaj", CMD_ABORT));
+  page->Insert(PushButton::Init(54, 19, 14, 1, "Dalej >>", CMD_NEXT));
+  page->SetHintLine(HintLine::Init({{"PgUp-Wstecz", kKeyPgUp, CMD_BACK}, {"PgDn-Dalej", kKeyPgDn, CMD_NEXT}}));
+  return page;
+}
+
+void TransferGlobalData() {
+  TextWindowRect saved;
+  SetTextWindow(saved, 3, 3, 77, 20);
+  const std::string source = SourceRoot + GlobalSourceSubdir;
+  if (GlobalOptions != 0 && (StartOptions & 0x0001) != 0 && !DirectoryExists(source)) {
+    ErrorBox(TwoCentredLines(Pl("Brak katalogu zródłowego"), source));
+    ExitProgram(0);
+  }
+  const std::string target = TargetRoot + kGlobalTargetSubdir;
+  if (!DirectoryExists(target) && Fs().MakeDir(target) != kOk) {
+    ErrorBox(TwoCentredLines("Utworzenia katalogu", target));
+    ExitProgram(0);
+  }
+  const std::string g19 = source + kPathSep;
+  const std::string g20 = target + kPathSep;
+  for (const GlobalItem& item : kGlobalItems) {
+    if ((GlobalOptions & item.bit) == 0) continue;
+    if (item.logLine) LogLine(Pl(item.logLine));
+    RunGlobalItem(item, g19, g20);
+  }
+  if (PausePerCompany) {
+    LogLine("cdn - nacisnij dowolny klawisz.");
+    WaitKey();
+  }
+  LogClear(false);
+  RestoreTextWindow(saved);
+}
+
+}  // namespace qm

@@ -1,0 +1,115 @@
+// Page 1: the two installation directories and the run options.
+#include "driver/main_sequence.h"
+#include "driver/progress_log.h"
+#include "driver/run_settings.h"
+#include "driver/wizard.h"
+#include "fileio/cp852.h"
+#include "fileio/polish.h"
+#include "platform/host_fs.h"
+#include "tui/message_box.h"
+#include "tui/screen.h"
+
+namespace qm {
+namespace {
+
+constexpr int kPathFieldWidth = 50;
+
+class PathsForm : public DialogForm {
+ public:
+  // Belongs to the page, not to the run: unchecked at every showing.
+  bool savePaths = false;
+
+  void HandleEvent(UiEvent& ev) override {
+    if (ev.what == EVENT_COMMAND) {
+      switch (ev.command) {
+        case CMD_BACK:
+          if (ValidatePaths(this)) EndModal();
+          break;
+        case CMD_NEXT:
+          if (ValidatePaths(this)) {
+            if (savePaths) SavePathsFile();
+            EndModal();
+          }
+          break;
+        case CMD_ABORT:
+          EndModal();
+          break;
+        default:
+          break;
+      }
+    }
+    DialogForm::HandleEvent(ev);
+  }
+};
+
+void Redraw(DialogForm* form, int control) {
+  if (!form) return;
+  if (FormControl* c = form->Control(control)) c->Draw();
+}
+
+// The root of a drive (C:\) or of the file system is never tested: a
+// directory search cannot find a root.
+bool IsRootPath(const std::string& path) {
+#ifdef _WIN32
+  return path.size() <= 3;
+#else
+  return path.size() <= 1;
+#endif
+}
+
+}  // namespace
+
+bool ValidatePaths(DialogForm* form) {
+  if (SourceRoot.empty() || SourceRoot.back() != kPathSep) {
+    SourceRoot += kPathSep;
+    Redraw(form, kPathsSourceField);
+  }
+  if (FileSizeOf(SourceRoot + CompanyListName) <= 0) {
+    ErrorBox("Brak pliku " + CompanyListName + kMsgLineBreak + Pl("Musisz wskazać katalog") +
+             kMsgLineBreak + Pl("głównym programu ZEV_QM"));
+    if (form) form->FocusControl(kPathsSourceField);
+    return false;
+  }
+  if (!TargetRoot.empty() && TargetRoot.back() != kPathSep) {
+    TargetRoot += kPathSep;
+    Redraw(form, kPathsTargetField);
+  }
+  if (!IsRootPath(TargetRoot) && !DirectoryExists(TargetRoot.substr(0, TargetRoot.size() - 1))) {
+    ErrorBox(CentredLine("Brak katalogu") + kMsgLineBreak + CentredLine(TargetRoot));
+    return false;
+  }
+  if (PlUpperCase(SourceRoot) == PlUpperCase(TargetRoot)) {
+    ErrorBox(CentredLine(Pl("Katalogi nię mogą być identyczne !")));
+    if (form) form->FocusControl(kPathsTargetField);
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<DialogForm> PathsPage() {
+  auto page = DialogForm::Init<PathsForm>(3, 3, 76, 22, " Lokalizacja ");
+  if (!page) return nullptr;
+  const std::string sourceLabel = Pl("katalogu źrodłowy:");
+  page->Insert(EditField::Init(TextLabel::Init(3, 3, sourceLabel), 4, 4, kPathFieldWidth, SourceRoot));
+  // Beside the source label rather than on the frame, where the frame
+  // would cover it.
+  page->WriteAt("tam gdzie jest plik " + CompanyListName, 3,
+                3 + static_cast<int>(sourceLabel.size()) + 1, Role(5));
+  page->Insert(EditField::Init(TextLabel::Init(3, 6, "lokalizacja docelowa:"), 4, 7, kPathFieldWidth,
+                               TargetRoot));
+  page->Insert(CheckBox::Init(nullptr, 4, 9, page->savePaths,
+                              "zapisz ustawienie lokalizacji (w pliku qm19-20.PTH)"));
+  page->Insert(RadioGroup::Init(TextLabel::Init(4, 12, Pl("Standard polskich znaków :")), 4, 13,
+                                {Pl("Zachowaj standard PL z poprzedniego roku (domyślnie)")}, KeepPlStandard));
+  page->Insert(CheckBox::Init(TextLabel::Init(4, 14, "Dodatkowe opcje:"), 5, 15, WarnOpenDecember,
+                              Pl("informuj o nie zamkniętym grudniu i związaną z tym konsekwencją")));
+  page->Insert(CheckBox::Init(nullptr, 5, 16, SlowDetails, Pl("pokazuj powoli szczegóły konwersji")));
+  page->Insert(CheckBox::Init(nullptr, 5, 17, HideConverted,
+                              Pl("Zasłoń(~) w 2019 przekonwertowane pliki 2020K880.mm i 2020SP.nn")));
+  page->Insert(PushButton::Init(34, 19, 14, 1, "Poniechaj", CMD_ABORT));
+  page->Insert(PushButton::Init(54, 19, 14, 1, "Dalej >>", CMD_NEXT));
+  page->SetHintLine(HintLine::Init({{"PgDn-Dalej", kKeyPgDn, CMD_NEXT}}));
+  return page;
+}
+
+}  // namespace qm

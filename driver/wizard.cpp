@@ -1,0 +1,80 @@
+// The wizard loop: one page at a time, PgUp/PgDn between them, Esc asks,
+// F5 on the last page runs the transfers.
+#include "driver/wizard.h"
+
+#include "driver/progress_log.h"
+#include "driver/run_settings.h"
+#include "fileio/cp852.h"
+#include "tui/message_box.h"
+
+namespace qm {
+
+uint8_t CurrentPage = 1;
+
+bool WizardPage::IsPageCommand(const UiEvent& ev) {
+  return ev.what == EVENT_COMMAND && (ev.command == CMD_NEXT || ev.command == CMD_BACK ||
+                                      ev.command == CMD_START || ev.command == CMD_ABORT);
+}
+
+void WizardPage::HandleEvent(UiEvent& ev) {
+  if (IsPageCommand(ev)) EndModal();
+  DialogForm::HandleEvent(ev);
+}
+
+namespace {
+
+std::unique_ptr<DialogForm> BuildPage(uint8_t page) {
+  switch (page) {
+    case 1:
+      return PathsPage();
+    case 2:
+      return GlobalDataPage();
+    case 3:
+      return CompanyDataPage();
+    default:
+      return StartPage();
+  }
+}
+
+}  // namespace
+
+void StartBranch() {
+  if ((StartOptions & 0x0001) != 0 && GlobalOptions != 0) TransferGlobalData();
+  if ((StartOptions & 0x0002) != 0) TransferCompanies();
+  LogLine("");
+  LogLine("");
+  LogLine("Koniec pracy kopiera danych ZEV_QM na rok 2020");
+}
+
+void RunWizard() {
+  for (;;) {
+    std::unique_ptr<DialogForm> page = BuildPage(CurrentPage);
+    // A page that cannot be shown would bring the same failure forever.
+    if (!page) return;
+    const uint16_t cmd = page->Run();
+    page.reset();
+    switch (cmd) {
+      case CMD_ABORT:
+        if (AskYesNo(10, 10, "Rezygnujesz z konwersji danych na nowy rok ?", false)) return;
+        break;
+      case CMD_BACK:
+        if (CurrentPage > 1) --CurrentPage;
+        break;
+      case CMD_NEXT:
+        if (CurrentPage < kLastPage) ++CurrentPage;
+        break;
+      case CMD_START:
+        StartBranch();
+        return;
+      default:
+        break;
+    }
+  }
+}
+
+void ResetWizardState() {
+  CurrentPage = 1;
+  StartPageShown = false;
+}
+
+}  // namespace qm

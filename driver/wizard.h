@@ -1,0 +1,64 @@
+// The four-page wizard, its pages, and the two transfers that F5 on the
+// last page starts.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "tui/forms.h"
+
+namespace qm {
+
+// Commands that end the wizard's page forms.
+inline constexpr uint16_t CMD_NEXT = 0x1001;   // PgDn, "Dalej >>"
+inline constexpr uint16_t CMD_BACK = 0x1002;   // PgUp, "<< Wstecz"
+inline constexpr uint16_t CMD_START = 0x1003;  // F5, "ZACZNIJ"
+
+// A wizard page: ends on its page commands and on CMD_ABORT.
+class WizardPage : public DialogForm {
+ public:
+  void HandleEvent(UiEvent& ev) override;
+
+ protected:
+  static bool IsPageCommand(const UiEvent& ev);
+};
+
+// The page forms, built and shown; none when the window does not fit. The
+// wizard runs them modally and destroys them.
+std::unique_ptr<DialogForm> PathsPage();        // page 1
+std::unique_ptr<DialogForm> GlobalDataPage();   // page 2
+std::unique_ptr<DialogForm> CompanyDataPage();  // page 3
+std::unique_ptr<DialogForm> StartPage();        // page 4
+
+// Page 1's check of the two directories. With a form, the edited fields are
+// redrawn and the focus moved to the field at fault.
+bool ValidatePaths(DialogForm* form = nullptr);
+
+// Control numbers of page 1 (insertion order).
+inline constexpr int kPathsSourceField = 1;
+inline constexpr int kPathsTargetField = 2;
+// Control number of page 4's "Zatrzymywac akcje co firme" box.
+inline constexpr int kStartPauseBox = 3;
+
+// Whether page 4 has been built already during this run (the automatic
+// switch of "Dane Globalne z" acts on the first building only).
+extern bool StartPageShown;
+
+// The global transfer: #BIN990 (or the chosen subdirectory) into #BIN020.
+void TransferGlobalData();
+// The per-company transfer: recognition, selection, conversion and the
+// sorted entry into the 2020 company list.
+void TransferCompanies();
+
+// The wizard.
+extern uint8_t CurrentPage;  // 1..4
+inline constexpr uint8_t kLastPage = 4;
+// Runs the pages until Esc is confirmed or F5 on page 4 has run the start
+// branch; the caller then closes down.
+void RunWizard();
+// F5 on page 4: the transfers chosen, then the end line.
+void StartBranch();
+
+void ResetWizardState();  // tests
+
+}  // namespace qm
