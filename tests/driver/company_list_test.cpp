@@ -7,6 +7,7 @@
 #include "driver/run_settings.h"
 #include "fileio/cp852.h"
 #include "tests/driver/company_list_records.h"
+#include "tests/driver/transfer_fs.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {
@@ -121,60 +122,27 @@ TEST_F(RecognitionTest, PartialTrailingRecordIsIgnored) {
                          CompanyEntryAt(1)->record.bytes.begin()));
 }
 
-// The host file system, except that every name below one directory counts
-// as an existing subdirectory: thousands of company directories without
-// making them on the disk.
-class EveryNameIsADirectory : public FileSystem {
- public:
-  EveryNameIsADirectory(FileSystem& host, std::string dir) : host_(host), dir_(std::move(dir)) {}
-  int FindFirst(const std::string& pattern, uint8_t mask, FindEntry& e, FindHandle& fh) override {
-    if (pattern.size() > dir_.size() && pattern.compare(0, dir_.size(), dir_) == 0 &&
-        pattern.find('/', dir_.size()) == std::string::npos) {
-      ++searches;
-      e.name = pattern.substr(dir_.size());
-      e.attr = kAttrDirectory;
-      e.size = 0;
-      return kOk;
-    }
-    return host_.FindFirst(pattern, mask, e, fh);
-  }
-  int Open(const std::string& p, uint8_t m, FileHandle& h) override { return host_.Open(p, m, h); }
-  int Create(const std::string& p, FileHandle& h) override { return host_.Create(p, h); }
-  int Read(FileHandle h, void* b, uint32_t n, uint32_t& got) override {
-    ++reads;
-    return host_.Read(h, b, n, got);
-  }
-  int Write(FileHandle h, const void* b, uint32_t n, uint32_t& put) override { return host_.Write(h, b, n, put); }
-  int Seek(FileHandle h, int64_t pos) override { return host_.Seek(h, pos); }
-  int Tell(FileHandle h, int64_t& pos) override { return host_.Tell(h, pos); }
-  int Size(FileHandle h, int64_t& size) override { return host_.Size(h, size); }
-  int SetEnd(FileHandle h) override { return host_.SetEnd(h); }
-  int Flush(FileHandle h) override { return host_.Flush(h); }
-  int Close(FileHandle h) override { return host_.Close(h); }
-  int Lock(FileHandle h, uint64_t o, uint64_t l) override { return host_.Lock(h, o, l); }
-  int Unlock(FileHandle h, uint64_t o, uint64_t l) override { return host_.Unlock(h, o, l); }
-  int FindNext(FindHandle& fh, FindEntry& e) override { return host_.FindNext(fh, e); }
-  int MakeDir(const std::string& p) override { return host_.MakeDir(p); }
-  int Rename(const std::string& a, const std::string& b) override { return host_.Rename(a, b); }
-  int Remove(const std::string& p) override { return host_.Remove(p); }
-  int CurrentDir(std::string& p) override { return host_.CurrentDir(p); }
-  int searches = 0;
-  int reads = 0;
-
- private:
-  FileSystem& host_;
-  std::string dir_;
-};
-
 TEST_F(RecognitionTest, TableHolds2048AndReportsTheOverflow) {
-  EveryNameIsADirectory fake(*fs, SourceRoot);
+  // Every name below the 2019 root is an existing directory: thousands of
+  // company directories without making them on the disk.
+  WatchingFs fake(*fs);
+  const std::string root = SourceRoot;
+  fake.fakeFind = [root](const std::string& pattern, FindEntry& e) {
+    if (pattern.size() <= root.size() || pattern.compare(0, root.size(), root) != 0 ||
+        pattern.find('/', root.size()) != std::string::npos)
+      return false;
+    e.name = pattern.substr(root.size());
+    e.attr = kAttrDirectory;
+    e.size = 0;
+    return true;
+  };
   SetFileSystem(&fake);
   std::vector<CompanySpec> list;
   for (int i = 0; i < 2049; ++i) list.push_back({"Firma " + std::to_string(i), "F" + std::to_string(i), ""});
   for (const size_t n : {size_t{2048}, size_t{2049}}) {
     WriteList(std::vector<CompanySpec>(list.begin(), list.begin() + static_cast<long>(n)));
     LogClear(true);
-    fake.searches = fake.reads = 0;
+    fake.fakeFinds = fake.reads = 0;
     int32_t count = 0;
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(Recognise(count), -1);
@@ -183,7 +151,7 @@ TEST_F(RecognitionTest, TableHolds2048AndReportsTheOverflow) {
             .count();
     EXPECT_LT(ms, 1000) << n;
     EXPECT_EQ(count, 2048);
-    EXPECT_EQ(fake.searches, 2048);  // one 2019 test per company entered
+    EXPECT_EQ(fake.fakeFinds, 2048);  // one 2019 test per company entered
     EXPECT_LT(fake.reads, 20);       // read in blocks, not record by record
     EXPECT_EQ(CompanyEntryAt(2048)->record.Directory(), "F2047");
     const auto lines = LogLines();
