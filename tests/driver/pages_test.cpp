@@ -1,0 +1,236 @@
+// The wizard pages: page 1's check of the directories, page 3's staff and
+// family rule, page 4's automatic switch and focus.
+#include <filesystem>
+#include <string>
+
+#include "driver/run_settings.h"
+#include "driver/wizard.h"
+#include "fileio/cp852.h"
+#include "tests/support/test_env.h"
+#include "tui/message_box.h"
+
+namespace qm::test {
+namespace {
+
+class PagesTest : public QmTest {
+ protected:
+  void SetUp() override {
+    QmTest::SetUp();
+    WriteFile("2019/SPISFIRM.DAT", Bytes(103, 0));
+    MakeDir("2020");
+    ProgramBase = Path("qm19-20");
+  }
+  // Builds a page and runs it; the command that ended it.
+  uint16_t RunPage(std::unique_ptr<DialogForm> page, int* focus = nullptr) {
+    EXPECT_TRUE(page);
+    if (!page) return 0;
+    const uint16_t cmd = page->Run();
+    if (focus) *focus = page->Current();
+    return cmd;
+  }
+  bool SawOnScreen(const std::string& utf8) const {
+    for (const std::string& s : con.screens) {
+      if (s.find(utf8) != std::string::npos) return true;
+    }
+    return false;
+  }
+};
+
+// ------------------------------------------------------------------ page 1
+
+TEST_F(PagesTest, ValidatePathsCases) {
+  MakeDir("zev");
+  MakeDir("ZEV");
+  WriteFile("zev/SPISFIRM.DAT", Bytes(103, 0));
+  struct Case {
+    std::string source, target;
+    bool ok;
+    const char* box;  // UTF-8 text of the error box, or null
+    std::string sourceAfter, targetAfter;
+  };
+  const Case cases[] = {
+      {Path("2019"), Path("2020"), true, nullptr, Path("2019/"), Path("2020/")},
+      {Path("2019/"), "/", true, nullptr, Path("2019/"), "/"},  // the root is not tested
+      {Path("2019/"), "", true, nullptr, Path("2019/"), ""},     // an empty target stays empty
+      {Path("brak"), Path("2020"), false, "Brak pliku SPISFIRM.DAT", Path("brak/"), Path("2020")},
+      {Path("2019/"), Path("nowy"), false, "Brak katalogu", Path("2019/"), Path("nowy/")},
+      {Path("zev/"), Path("ZEV/"), false, "Katalogi nię mogą być identyczne !", Path("zev/"), Path("ZEV/")},
+  };
+  for (const Case& c : cases) {
+    SourceRoot = c.source;
+    TargetRoot = c.target;
+    con.screens.clear();
+    con.capture = true;
+    if (c.box) con.Keys("Enter");
+    EXPECT_EQ(ValidatePaths(), c.ok) << c.source << " " << c.target;
+    EXPECT_EQ(SourceRoot, c.sourceAfter);
+    EXPECT_EQ(TargetRoot, c.targetAfter);
+    if (c.box) {
+      EXPECT_TRUE(SawOnScreen(c.box)) << c.box;
+    }
+    EXPECT_EQ(con.PendingCount(), 0u);
+  }
+}
+
+TEST_F(PagesTest, FailedCheckKeepsPageOneOpenAndMovesTheFocus) {
+  struct Case {
+    std::string source, target;
+    const char* keys;
+    int focus;
+  };
+  const Case cases[] = {
+      // no company list in the source: back to the source field
+      {Path("brak"), Path("2020"), "Tab PgDn Enter Esc", kPathsSourceField},
+      // the same directory twice: to the target field
+      {Path("2019"), Path("2019"), "PgDn Enter Esc", kPathsTargetField},
+      // a missing target: the focus stays where it was
+      {Path("2019"), Path("nowy"), "Tab Tab PgDn Enter Esc", 3},
+  };
+  for (const Case& c : cases) {
+    SourceRoot = c.source;
+    TargetRoot = c.target;
+    con.Keys(c.keys);
+    int focus = 0;
+    EXPECT_EQ(RunPage(PathsPage(), &focus), CMD_ABORT) << c.keys;
+    EXPECT_EQ(focus, c.focus) << c.keys;
+  }
+}
+
+TEST_F(PagesTest, SourceShownWithSeparatorAfterAFailedCheck) {
+  SourceRoot = Path("brak");
+  TargetRoot = Path("2020");
+  con.capture = true;
+  con.Keys("PgDn Enter Esc");
+  EXPECT_EQ(RunPage(PathsPage()), CMD_ABORT);
+  EXPECT_NE(con.screens.back().find(Path("brak/")), std::string::npos);
+  EXPECT_TRUE(SawOnScreen("tam gdzie jest plik SPISFIRM.DAT"));
+}
+
+TEST_F(PagesTest, CheckedBoxSavesThePathsWhenLeavingForward) {
+  SourceRoot = Path("2019");
+  TargetRoot = Path("2020");
+  con.Keys("PgDn");
+  EXPECT_EQ(RunPage(PathsPage()), CMD_NEXT);
+  EXPECT_FALSE(Exists("qm19-20.PTH"));  // unchecked: nothing saved
+  con.Keys("Tab Tab Space PgDn");
+  EXPECT_EQ(RunPage(PathsPage()), CMD_NEXT);
+  EXPECT_EQ(ReadText("qm19-20.PTH"),
+            "[PATHS]\r\nZEV_2019=" + Path("2019") + "\r\nZEV_2020=" + Path("2020") + "\r\n");
+  // A new showing starts unchecked again.
+  std::filesystem::remove(Path("qm19-20.PTH"));
+  con.Keys("PgDn");
+  EXPECT_EQ(RunPage(PathsPage()), CMD_NEXT);
+  EXPECT_FALSE(Exists("qm19-20.PTH"));
+}
+
+TEST_F(PagesTest, PageOneBindsItsOptions) {
+  SourceRoot = Path("2019/");
+  TargetRoot = Path("2020/");
+  // From the source field to the first option box, then the next two.
+  con.Keys("Tab Tab Tab Tab Space Tab Space Tab Space PgDn");
+  EXPECT_EQ(RunPage(PathsPage()), CMD_NEXT);
+  EXPECT_FALSE(WarnOpenDecember);
+  EXPECT_TRUE(SlowDetails);
+  EXPECT_TRUE(HideConverted);
+}
+
+// ------------------------------------------------------------------ page 2
+
+TEST_F(PagesTest, GlobalPageBindsItsGroup) {
+  con.Keys("Space Down Space PgUp");  // clears the first two items
+  EXPECT_EQ(RunPage(GlobalDataPage()), CMD_BACK);
+  EXPECT_EQ(GlobalOptions, 0x06D7 & ~0x0003);
+}
+
+// ------------------------------------------------------------------ page 3
+
+TEST_F(PagesTest, FamilyDataNeverWithoutStaff) {
+  struct Case {
+    const char* keys;
+    uint16_t bits;
+  };
+  const Case cases[] = {
+      {"Down Space PgDn", 0xFFF9},                        // staff off takes the families
+      {"Down Space Down Space PgDn", 0xFFF9},             // families alone are refused
+      {"Down Down Space PgDn", 0xFFFF & ~0x0004},  // families off, staff stays
+  };
+  for (const Case& c : cases) {
+    CompanyDataItems = 0xFFFF;
+    con.Keys(c.keys);
+    EXPECT_EQ(RunPage(CompanyDataPage()), CMD_NEXT) << c.keys;
+    EXPECT_EQ(CompanyDataItems, c.bits) << c.keys;
+  }
+}
+
+TEST_F(PagesTest, FamilyBoxClearedAtOnce) {
+  con.capture = true;
+  con.Keys("Down Space PgDn");
+  EXPECT_EQ(RunPage(CompanyDataPage()), CMD_NEXT);
+  ASSERT_EQ(con.screens.size(), 3u);
+  EXPECT_NE(con.screens[0].find("[■] dane rodzin ww"), std::string::npos);
+  // The screen the operator sees right after Space, before any other key.
+  EXPECT_NE(con.screens[2].find("[ ] dane rodzin ww"), std::string::npos);
+  EXPECT_NE(con.screens[2].find("[ ] dane pracowników"), std::string::npos);
+}
+
+TEST_F(PagesTest, StaffModeAndAddOnsBound) {
+  // Group 1 -> radio (staff): Down, Space chooses item 2.
+  con.Keys("Tab Down Space Tab Tab Tab Down Space PgDn");
+  EXPECT_EQ(RunPage(CompanyDataPage()), CMD_NEXT);
+  EXPECT_EQ(StaffMode, 1);
+  EXPECT_EQ(AddOnItems, 0xFFFF);  // the second add-on switched on
+}
+
+// ------------------------------------------------------------------ page 4
+
+TEST_F(PagesTest, StartPageFocusAndCommands) {
+  struct Case {
+    const char* keys;
+    uint16_t cmd;
+  };
+  const Case cases[] = {{"PgUp", CMD_BACK}, {"F5", CMD_START}, {"Esc", CMD_ABORT}, {"PgDn Esc", CMD_ABORT}};
+  for (const Case& c : cases) {
+    con.Keys(c.keys);
+    auto page = StartPage();
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->Current(), kStartPauseBox);
+    EXPECT_EQ(page->Run(), c.cmd) << c.keys;
+  }
+}
+
+TEST_F(PagesTest, StartPageSwitchesGlobalDataOffOnItsFirstShowingOnly) {
+  TargetRoot = Path("2020/");
+  WriteFile("2020/#BIN020/baza_ad8.rek", Bytes(480, 1));
+  con.Keys("PgUp");
+  EXPECT_EQ(RunPage(StartPage()), CMD_BACK);
+  EXPECT_EQ(StartOptions, 0xFFFE);
+  // Shown again: left as it is, not inverted back on.
+  con.Keys("PgUp");
+  EXPECT_EQ(RunPage(StartPage()), CMD_BACK);
+  EXPECT_EQ(StartOptions, 0xFFFE);
+  // The operator's choice holds too.
+  con.Keys("S-Tab S-Tab Space PgUp");
+  EXPECT_EQ(RunPage(StartPage()), CMD_BACK);
+  EXPECT_EQ(StartOptions, 0xFFFF);
+  con.Keys("PgUp");
+  EXPECT_EQ(RunPage(StartPage()), CMD_BACK);
+  EXPECT_EQ(StartOptions, 0xFFFF);
+}
+
+TEST_F(PagesTest, StartPageKeepsGlobalDataWithoutAnAddressBase) {
+  TargetRoot = Path("2020/");
+  WriteFile("2020/#BIN020/baza_ad8.rek", Bytes());  // empty counts as absent
+  con.Keys("PgUp");
+  EXPECT_EQ(RunPage(StartPage()), CMD_BACK);
+  EXPECT_EQ(StartOptions, 0xFFFF);
+}
+
+TEST_F(PagesTest, StartPageBindsSubdirectoryAndPause) {
+  con.Keys("Space S-Tab ^Y \"#ABC\" F5");
+  EXPECT_EQ(RunPage(StartPage()), CMD_START);
+  EXPECT_TRUE(PausePerCompany);
+  EXPECT_EQ(GlobalSourceSubdir, "#ABC");
+}
+
+}  // namespace
+}  // namespace qm::test
