@@ -1,0 +1,143 @@
+// The per-company transfer driver: which companies are converted and how
+// the 2020 company list grows.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "driver/company_list.h"
+#include "driver/progress_log.h"
+#include "driver/run_settings.h"
+#include "driver/wizard.h"
+#include "fileio/cp852.h"
+#include "fileio/polish.h"
+#include "fileio/record_fields.h"
+#include "tests/driver/company_list_records.h"
+#include "tests/support/test_env.h"
+#include "tools/sample_gen.h"
+#include "tui/screen.h"
+
+namespace qm::test {
+namespace {
+
+class TransferCompaniesTest : public QmTest {
+ protected:
+  void SetUp() override {
+    QmTest::SetUp();
+    sample::Options opt;
+    opt.listOnly = 3;
+    std::string error;
+    ASSERT_TRUE(sample::Generate(Dir(), opt, inst, error)) << error;
+    SourceRoot = inst.root2019;
+    TargetRoot = inst.root2020;
+  }
+  // Directory names of the 2020 list, in file order.
+  std::vector<std::string> List2020() const {
+    const Bytes b = ReadFile(inst.root2020 + "SPISFIRM.DAT");
+    std::vector<std::string> dirs;
+    for (size_t off = 0; off + kCompanyRecSize <= b.size(); off += kCompanyRecSize) {
+      dirs.push_back(GetText(b.data() + off, kCompanyDirOff, kCompanyDirCap));
+    }
+    return dirs;
+  }
+  const sample::Company& C(int i) const { return inst.companies[static_cast<size_t>(i)]; }
+  // Makes company i fail its first step: no annual settings at all.
+  void Break(int i) {
+    for (const char* name : {"2019_ROK.REK", "2020_ROK.REK"}) {
+      std::filesystem::remove(inst.root2019 + C(i).dir + "/" + sample::FileName(C(i), name));
+    }
+  }
+  sample::Installation inst;
+};
+
+TEST_F(TransferCompaniesTest, FailedCompanyIsLeftOutOfTheList) {
+  // The 2020 list already names two companies, one sorting first and one last.
+  const auto first = CompanyRecordBytes({"AAAA", "AAAA", ""});
+  const auto last = CompanyRecordBytes({Pl("Żuraw"), "ZZZ", ""});  // Ż after every other letter
+  Bytes existing(first);
+  existing.insert(existing.end(), last.begin(), last.end());
+  WriteFile(inst.root2020 + "SPISFIRM.DAT", existing);
+  Break(1);
+  // Selection: F5; the failing company waits for one key.
+  con.Keys("F5 x");
+  TransferCompanies();
+  EXPECT_EQ(con.PendingCount(), 0u);
+  std::vector<std::string> expected = {C(0).dir, C(2).dir};
+  if (PlCompare(PlUpperCase(SortKey(C(2).record.data())), PlUpperCase(SortKey(C(0).record.data()))) > 0)
+    std::swap(expected[0], expected[1]);
+  expected.insert(expected.begin(), "AAAA");
+  expected.push_back("ZZZ");
+  EXPECT_EQ(List2020(), expected);
+  // Records go in exactly as the 2019 list held them.
+  const Bytes b = ReadFile(inst.root2020 + "SPISFIRM.DAT");
+  for (size_t off = 0; off < b.size(); off += kCompanyRecSize) {
+    const Bytes rec(b.begin() + static_cast<long>(off), b.begin() + static_cast<long>(off + kCompanyRecSize));
+    if (GetText(rec.data(), kCompanyDirOff, kCompanyDirCap) == C(0).dir) {
+      EXPECT_EQ(rec, C(0).record);
+    }
+  }
+  EXPECT_EQ(CompanyEntryAt(1), nullptr);  // the table is freed
+  EXPECT_EQ(LogRow(), 1);
+}
+
+TEST_F(TransferCompaniesTest, NewListHoldsExactlyTheConvertedCompanies) {
+  con.Keys("Down Space F5");  // the second company unmarked
+  TransferCompanies();
+  EXPECT_EQ(List2020().size(), 2u);
+  EXPECT_FALSE(Exists(inst.root2020 + C(1).dir));
+}
+
+TEST_F(TransferCompaniesTest, EscCarriesNothingAndCreatesNoList) {
+  con.Keys("Esc");
+  TransferCompanies();
+  EXPECT_FALSE(Exists(inst.root2020 + "SPISFIRM.DAT"));
+  EXPECT_FALSE(Exists(inst.root2020 + C(0).dir));
+  EXPECT_EQ(CompanyEntryAt(1), nullptr);
+}
+
+TEST_F(TransferCompaniesTest, NothingMarkedStillCreatesTheList) {
+  con.Keys("^D F5");
+  TransferCompanies();
+  EXPECT_TRUE(Exists(inst.root2020 + "SPISFIRM.DAT"));
+  EXPECT_TRUE(List2020().empty());
+}
+
+TEST_F(TransferCompaniesTest, CompanyHeadingLines) {
+  con.capture = true;
+  con.Keys("^D Space F5");
+  TransferCompanies();
+  const std::string name = Cp852ToUtf8(C(0).name);
+  // The heading lines stand on rows 1 and 2, which the final partial clear
+  // leaves alone.
+  EXPECT_EQ(Cp852ToUtf8(LogShadowRow(1)).substr(0, 24 + name.size()), "Kopiowanie  - FIRMA   : " + name);
+  EXPECT_EQ(Cp852ToUtf8(LogShadowRow(2)).substr(0, 24 + C(0).dir.size()), "              Katalog : " + C(0).dir);
+}
+
+TEST_F(TransferCompaniesTest, UnopenableListReportsAndConvertsNothing) {
+  MakeDir(inst.root2020 + "SPISFIRM.DAT");  // a directory in the list's place
+  con.capture = true;
+  con.Keys("F5 Enter");
+  TransferCompanies();
+  EXPECT_EQ(con.PendingCount(), 0u);
+  EXPECT_NE(con.screens.back().find("Brak dostepu do pliku"), std::string::npos);
+  EXPECT_FALSE(Exists(inst.root2020 + C(0).dir));
+  EXPECT_EQ(CompanyEntryAt(1), nullptr);
+}
+
+TEST_F(TransferCompaniesTest, ListPathTooLongForTheFileObjectIsRefused) {
+  // 79 characters is all the shared file keeps of a name: a longer path
+  // would send the companies into a file of another name.
+  const std::string deep = inst.root2020 + std::string(80, 'd') + "/";
+  MakeDir(deep);
+  TargetRoot = deep;
+  con.capture = true;
+  con.Keys("F5 Enter");
+  TransferCompanies();
+  EXPECT_EQ(con.PendingCount(), 0u);
+  EXPECT_NE(con.screens.back().find("Brak dostepu do pliku"), std::string::npos);
+  EXPECT_FALSE(Exists((deep + "SPISFIRM.DAT").substr(0, 79)));
+  EXPECT_FALSE(Exists(deep + "SPISFIRM.DAT"));
+  EXPECT_FALSE(Exists(deep + C(0).dir));
+}
+
+}  // namespace
+}  // namespace qm::test
