@@ -138,6 +138,20 @@ scenario_small_terminal_waits_for_resize() {
   qm_finish 0
 }
 
+scenario_typing_pasting_and_alt_letters() {
+  qm_start 80 25
+  check_title || return
+  # The first field of page 1 holds the 2019 directory, cursor at its end.
+  qm_keys -l "żółw"
+  qm_wait_for "/ZEV_2019/żółw" || fail "typed Polish letters not shown"
+  $TMUX_CMD set-buffer "Łódź" && $TMUX_CMD paste-buffer -p -t qm
+  qm_wait_for "│   Łódź " || fail "pasted text not shown"
+  qm_keys C-y M-a M-A
+  qm_wait_for "│   ąĄ " || fail "Alt letters not shown"
+  quit_program
+  qm_finish 0
+}
+
 scenario_termination_gives_terminal_back() {
   qm_start 80 25
   check_title || return
