@@ -91,65 +91,72 @@ bool ModeReadOnly(const struct stat& st) {
 // the name's last dot ("*.*" matches every name, "*." the names without a
 // dot).
 
-constexpr char kDosStar = 1, kDosQm = 2, kDosDot = 3;
+enum PatternCode : int { kStar = 256, kDosStar, kDosQm, kDosDot };
 
-std::string CompilePattern(const std::string& pattern) {
-  std::string up = Upper(pattern);
-  std::string out;
+// The last component of a search pattern, upper-cased, with its wildcards
+// turned into the codes above (bytes stay 0..255, so any byte of a name can
+// stand in a pattern).
+std::vector<int> CompilePattern(const std::string& pattern) {
+  const std::string up = Upper(pattern);
+  std::vector<int> out;
   for (size_t i = 0; i < up.size(); ++i) {
     const char c = up[i];
     const char next = i + 1 < up.size() ? up[i + 1] : '\0';
     if (c == '?')
-      out += kDosQm;
+      out.push_back(kDosQm);
     else if (c == '.' && (next == '?' || next == '*' || next == '\0'))
-      out += kDosDot;
-    else if (c == '*' && next == '.')
-      out += kDosStar;
+      out.push_back(kDosDot);
+    else if (c == '*')
+      out.push_back(next == '.' ? kDosStar : kStar);
     else
-      out += c;
+      out.push_back(static_cast<uint8_t>(c));
   }
   return out;
 }
 
-bool MatchAt(const std::string& p, size_t pi, const std::string& n, size_t ni, size_t lastDot) {
-  while (pi < p.size()) {
-    const char c = p[pi];
-    if (c == '*') {
-      for (size_t k = ni; k <= n.size(); ++k)
-        if (MatchAt(p, pi + 1, n, k, lastDot)) return true;
-      return false;
-    }
-    if (c == kDosStar) {
-      // May take any characters but not the last dot of the name.
-      const size_t limit = lastDot == std::string::npos ? n.size() : lastDot;
-      for (size_t k = ni; k <= std::max(ni, limit); ++k)
-        if (MatchAt(p, pi + 1, n, k, lastDot)) return true;
-      return false;
-    }
-    if (c == kDosQm) {
-      if (ni >= n.size() || n[ni] == '.') {
-        while (pi < p.size() && p[pi] == kDosQm) ++pi;
-        continue;
+// Matches an upper-cased name by following every pattern position at once,
+// so that no pattern, however many stars it holds, costs more than
+// pattern length times name length.
+bool PatternMatches(const std::vector<int>& p, const std::string& n) {
+  const size_t lastDot = n.rfind('.');
+  std::vector<char> cur(p.size() + 1, 0), next(p.size() + 1, 0);
+  cur[0] = 1;
+  for (size_t ni = 0;; ++ni) {
+    const bool atEnd = ni == n.size();
+    // Positions reached without taking a character.
+    for (size_t i = 0; i < p.size(); ++i) {
+      if (!cur[i]) continue;
+      const int c = p[i];
+      if (c == kStar || c == kDosStar) {
+        cur[i + 1] = 1;
+      } else if (c == kDosQm && (atEnd || n[ni] == '.')) {
+        size_t j = i;
+        while (j < p.size() && p[j] == kDosQm) ++j;
+        cur[j] = 1;
+      } else if (c == kDosDot && atEnd) {
+        cur[i + 1] = 1;
       }
-      ++pi;
-      ++ni;
-      continue;
     }
-    if (c == kDosDot) {
-      if (ni >= n.size()) {
-        ++pi;
-        continue;
-      }
-      if (n[ni] != '.') return false;
-      ++pi;
-      ++ni;
-      continue;
+    if (atEnd) return cur[p.size()] != 0;
+    const uint8_t ch = static_cast<uint8_t>(n[ni]);
+    std::fill(next.begin(), next.end(), 0);
+    bool any = false;
+    for (size_t i = 0; i < p.size(); ++i) {
+      if (!cur[i]) continue;
+      const int c = p[i];
+      bool stay = false, advance = false;
+      if (c == kStar) stay = true;
+      else if (c == kDosStar) stay = ni != lastDot;  // never past the name's last dot
+      else if (c == kDosQm) advance = ch != '.';
+      else if (c == kDosDot) advance = ch == '.';
+      else advance = c == ch;
+      if (stay) next[i] = 1;
+      if (advance) next[i + 1] = 1;
+      any = any || stay || advance;
     }
-    if (ni >= n.size() || n[ni] != c) return false;
-    ++pi;
-    ++ni;
+    if (!any) return false;
+    cur.swap(next);
   }
-  return ni == n.size();
 }
 
 // ---------------------------------------------------------------------------
@@ -547,11 +554,25 @@ int HostErrorCode(int err) {
 int PosixFileSystem::OpenResolved(const std::string& host, int access, int share, bool create,
                                   FileHandle& h) {
   static constexpr int kAccessFlags[3] = {O_RDONLY, O_WRONLY, O_RDWR};
-  int flags = kAccessFlags[access] | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  if (create) flags |= O_CREAT;
-  int fd;
-  do fd = open(host.c_str(), flags, 0666);
-  while (fd < 0 && errno == EINTR);
+  const int flags = kAccessFlags[access] | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  // A new file is made with O_EXCL, so that it is known to be new (and not
+  // read-only, whatever the umask made of it); an existing one is opened
+  // and cut only once the sharing check has let the open through.
+  bool created = false;
+  int fd = -1;
+  for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+    if (create) {
+      fd = open(host.c_str(), flags | O_CREAT | O_EXCL, 0666);
+      if (fd >= 0) {
+        created = true;
+        break;
+      }
+      if (errno == EINTR) continue;
+      if (errno != EEXIST) return HostErrorCode(errno);
+    }
+    fd = open(host.c_str(), flags);
+    if (fd < 0 && errno != EINTR && !(create && errno == ENOENT)) return HostErrorCode(errno);
+  }
   if (fd < 0) return HostErrorCode(errno);
   struct stat st;
   if (fstat(fd, &st) != 0) {
@@ -566,7 +587,7 @@ int PosixFileSystem::OpenResolved(const std::string& host, int access, int share
   }
   // A read-only file refuses write access even to the superuser, as the
   // read-only attribute does on Win32.
-  if (access != 0 && ModeReadOnly(st)) {
+  if (access != 0 && !created && ModeReadOnly(st)) {
     close(fd);
     return kErrAccessDenied;
   }
@@ -581,7 +602,7 @@ int PosixFileSystem::OpenResolved(const std::string& host, int access, int share
     close(fd);
     return kErrSharingViolation;
   }
-  if (create && ftruncate(fd, 0) != 0) {
+  if (create && !created && ftruncate(fd, 0) != 0) {
     const int rc = HostErrorCode(errno);
     CloseAll(f);
     close(fd);
@@ -836,7 +857,7 @@ int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, Fin
       const int err = errno;
       return err == ENOENT || err == ENOTDIR ? kErrPathNotFound : HostErrorCode(err);
     }
-    const std::string compiled = CompilePattern(last);
+    const std::vector<int> compiled = CompilePattern(last);
     const bool atRoot = dir == "/";
     while (dirent* de = readdir(d)) {
       const std::string hostName = de->d_name;
@@ -845,7 +866,7 @@ int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, Fin
       if (hostName.find('\\') != std::string::npos) continue;
       const std::string cp = Utf8ToCp852(hostName);
       const std::string up = Upper(cp);
-      if (!MatchAt(compiled, 0, up, 0, up.rfind('.'))) continue;
+      if (!PatternMatches(compiled, up)) continue;
       FindEntry fe;
       struct stat st;
       if (fstatat(dirfd(d), hostName.c_str(), &st, 0) != 0 || !EntryFor(st, cp, fe)) continue;

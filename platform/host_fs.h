@@ -87,10 +87,21 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Opens an existing file. mode: OpenModeBits (access | share).
+  // Paths: an existing name is found whatever the case of its letters; a new
+  // one is made as spelt, inside the existing directory. Both "/" and "\"
+  // separate names. A name holding "*", "?" or a NUL byte gives
+  // kErrInvalidName; a missing directory on the way kErrPathNotFound.
+
+  // Opens an existing file. mode: OpenModeBits (access | share). An open
+  // whose access or share conflicts with another open of the file (this
+  // process's or another's) gives kErrSharingViolation, as does an open
+  // denying others while another program holds a byte-range lock on it.
+  // A directory gives kErrAccessDenied, as does write access to a read-only
+  // file.
   virtual int Open(const std::string& path, uint8_t mode, FileHandle& h) = 0;
   // Creates the file, or truncates an existing one; read-write access with
-  // read and write sharing.
+  // read and write sharing. An existing file is cut only when no other open
+  // denies writing.
   virtual int Create(const std::string& path, FileHandle& h) = 0;
   // A short read (got < n) at the end of the file is not an error.
   virtual int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) = 0;
@@ -103,6 +114,8 @@ class FileSystem {
   virtual int Flush(FileHandle h) = 0;
   virtual int Close(FileHandle h) = 0;
   // Byte-range locks; a lock belongs to the open file it was taken through.
+  // Locks never overlap, not even two of one open file (kErrLockViolation);
+  // Unlock names exactly a range that was locked, else kErrNotLocked.
   virtual int Lock(FileHandle h, uint64_t offset, uint64_t length) = 0;
   virtual int Unlock(FileHandle h, uint64_t offset, uint64_t length) = 0;
 
@@ -111,11 +124,20 @@ class FileSystem {
   // without regard to case. Entries whose attributes include hidden, system,
   // volume or directory are reported only when attrMask holds that bit.
   // Returns kErrFileNotFound / kErrPathNotFound / kErrNoMoreFiles when none.
+  // Wildcards follow Win32: "*." matches names without a dot, "?" may match
+  // nothing before a dot or at the end. A pattern without wildcards finds
+  // that one name. Entries come "." and ".." first (directories only), then
+  // in the byte order of their upper-cased names, the same on every run.
   virtual int FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e,
                         FindHandle& fh) = 0;
   virtual int FindNext(FindHandle& fh, FindEntry& e) = 0;
 
+  // An existing directory (or file) of that name gives kErrAlreadyExists.
   virtual int MakeDir(const std::string& path) = 0;
+  // Never replaces: an existing target gives kErrAlreadyExists (a change of
+  // case only is allowed). A file that is open anywhere cannot be renamed
+  // or removed (kErrSharingViolation), nor a read-only file removed
+  // (kErrAccessDenied).
   virtual int Rename(const std::string& from, const std::string& to) = 0;
   virtual int Remove(const std::string& path) = 0;
   virtual int CurrentDir(std::string& path) = 0;

@@ -104,6 +104,17 @@ TEST_F(FsOps, ReadOnlyFilesRefuseWritingAndRemoval) {
   EXPECT_EQ(ReadText("ro.dat"), "stare");
   ASSERT_EQ(fs->Open(Path("ro.dat"), kAccessRead | kShareDenyNone, h), kOk);
   EXPECT_EQ(fs->Close(h), kOk);
+
+  // A file new to the disk is writable through the create that made it,
+  // even when the umask leaves it read-only for later opens.
+  const mode_t old = umask(0277);
+  const int rc = fs->Create(Path("nowy.dat"), h);
+  umask(old);
+  ASSERT_EQ(rc, kOk);
+  uint32_t put = 0;
+  EXPECT_EQ(fs->Write(h, "ok", 2, put), kOk);
+  EXPECT_EQ(fs->Close(h), kOk);
+  EXPECT_EQ(ReadText("nowy.dat"), "ok");
 }
 
 TEST_F(FsOps, DirectoriesAreMadeOnceInTheirExistingParent) {

@@ -43,19 +43,19 @@ using Names = std::vector<std::string>;
 
 TEST_F(FsSearch, WildcardsMatchAsWin32Does) {
   const Names files = {"a.txt", "ab.txt", "abc", "abc.txt", "abcd", "x.y.z", "readme",
-                       "2019_rok.rek", "Żółw.txt", ".profile"};
+                       "2019_rok.rek", "Żółw.txt", ".profile", std::string(200, 'a') + ".txt"};
   for (const auto& f : files) WriteText(f, "1");
   struct Case {
     const char* pattern;
     Names found;  // sorted by upper-cased name
   };
   const Case cases[] = {
-      {"*", {".profile", "2019_rok.rek", "a.txt", "ab.txt", "abc", "abc.txt", "abcd", "readme",
-             "x.y.z", "Żółw.txt"}},
-      {"*.*", {".profile", "2019_rok.rek", "a.txt", "ab.txt", "abc", "abc.txt", "abcd", "readme",
-               "x.y.z", "Żółw.txt"}},
+      {"*", {".profile", "2019_rok.rek", "a.txt", std::string(200, 'a') + ".txt", "ab.txt", "abc",
+             "abc.txt", "abcd", "readme", "x.y.z", "Żółw.txt"}},
+      {"*.*", {".profile", "2019_rok.rek", "a.txt", std::string(200, 'a') + ".txt", "ab.txt", "abc",
+               "abc.txt", "abcd", "readme", "x.y.z", "Żółw.txt"}},
       {"*.", {"abc", "abcd", "readme"}},
-      {"*.TXT", {"a.txt", "ab.txt", "abc.txt", "Żółw.txt"}},
+      {"*.TXT", {"a.txt", std::string(200, 'a') + ".txt", "ab.txt", "abc.txt", "Żółw.txt"}},
       {"a?.txt", {"a.txt", "ab.txt"}},
       {"a??", {"abc"}},
       {"????", {"abc", "abcd"}},
@@ -63,6 +63,8 @@ TEST_F(FsSearch, WildcardsMatchAsWin32Does) {
       {"abc.*", {"abc", "abc.txt"}},
       {"ABC", {"abc"}},
       {"x.*", {"x.y.z"}},
+      {"x.*.z", {"x.y.z"}},
+      {"*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*b", {}},
       {"*.z", {"x.y.z"}},
       {"*.y", {}},
       {"*y*", {"x.y.z"}},
