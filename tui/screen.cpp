@@ -211,12 +211,16 @@ std::unique_ptr<ProgressWindow> ProgressWindow::Init(const std::string& header,
   p->total_ = total <= 0 ? 1 : total;
   p->position_ = 0;
   WriteInWindow(*p->window_, PadRight(text, 32), 2, 4, Role(10));
+  Con().Flush();
+  p->lastFlush_ = Con().TickCount();
   return p;
 }
 
 void ProgressWindow::Reset() {
   position_ = 0;
-  if (window_) WriteInWindow(*window_, std::string(35, '\xB1'), 4, 2, Role(10));
+  if (!window_) return;
+  WriteInWindow(*window_, std::string(35, '\xB1'), 4, 2, Role(10));
+  Con().Flush();
 }
 
 void ProgressWindow::Step(int32_t n) {
@@ -227,6 +231,13 @@ void ProgressWindow::Step(int32_t n) {
   WriteInWindow(*window_, std::string(cells, '\xDB'), 4, 2, Role(10));
   const std::string num = IntToStr(position_);
   WriteInWindow(*window_, std::string(num.size() < 8 ? 8 - num.size() : 0, ' ') + num, 6, 2, 0x4F);
+  // Long record runs read no input, so nothing else would show the bar;
+  // a few pictures a second are enough.
+  const uint32_t now = Con().TickCount();
+  if (position_ == total_ || now - lastFlush_ >= 100) {
+    Con().Flush();
+    lastFlush_ = now;
+  }
 }
 
 void ProgressWindow::Done() { CloseFramedWindow(window_); }

@@ -86,6 +86,7 @@ class ProgressWindow {
   std::unique_ptr<FramedWindow> window_;
   int32_t total_ = 1;
   int32_t position_ = 0;
+  uint32_t lastFlush_ = 0;
 };
 
 // Sound: suppressed for the whole run when QMSOUND is exactly "OFF".

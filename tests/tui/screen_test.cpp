@@ -239,6 +239,16 @@ TEST_F(ProgressTest, LayoutAndDefaultHeader) {
   EXPECT_EQ(BarOf(con)[10], '\xB1');
   EXPECT_EQ(con.Text(14, 21, 8), "       3");
   EXPECT_EQ(con.Attr(21, 14), 0x4F);
+  // No input is read during a long run: the window shows itself, a few
+  // times a second and once more when full.
+  const int flushes = con.flushes;
+  p->Step(1);
+  EXPECT_EQ(con.flushes, flushes);
+  con.nowMs += 100;
+  p->Step(1);
+  EXPECT_EQ(con.flushes, flushes + 1);
+  p->Step(5);
+  EXPECT_EQ(con.flushes, flushes + 2);
   p->Done();
   EXPECT_EQ(Snapshot(con), before);
 }
