@@ -287,6 +287,8 @@ void TerminalConsole::Hangup() {
 bool TerminalConsole::WaitEvent(ConsoleEvent& ev, int timeoutMs) {
   Flush();
   const uint32_t start = HostTickCount();
+  // What is already there counts even for a wait of 0 ms.
+  if (!ReadInput()) Hangup();
   int emptyReads = 0;
   for (;;) {
     parser_.Expire(HostTickCount());

@@ -125,6 +125,14 @@ TEST_F(PtyTest, KeysInTimeoutsAndTheTerminalGivenBack) {
     const uint32_t t0 = con.TickCount();
     if (con.WaitEvent(ev, 150)) return 13;
     if (con.TickCount() - t0 < 150) return 14;
+    // A key already typed is there for a wait of no time at all.
+    Show(con, "gotowe");
+    bool got = false;
+    for (int i = 0; i < 300 && !got; ++i) {
+      got = con.WaitEvent(ev, 0);
+      if (!got) usleep(10000);
+    }
+    if (!got || ev.keyCode != 0x2C7A) return 15;
     con.Shutdown();
     return 0;
   });
@@ -133,6 +141,8 @@ TEST_F(PtyTest, KeysInTimeoutsAndTheTerminalGivenBack) {
   EXPECT_FALSE(PtyModes().c_lflag & (ICANON | ECHO | ISIG));
   Type("\x1b[1;5C");
   Type("ą");
+  ASSERT_TRUE(WaitFor("gotowe"));
+  Type("z");
   const int status = Finish();
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 0);
