@@ -240,6 +240,11 @@ void TerminalConsole::HandleSignals() {
     tooSmall_ = false;  // so the message is drawn again if still too small
     CheckSize();
   }
+}
+
+// Empties the self-pipe once poll() has found it readable; a byte left in
+// it would make every later poll() return at once.
+void DrainWake() {
   char drain[64];
   while (g_wakeRead >= 0 && read(g_wakeRead, drain, sizeof drain) > 0) {
   }
@@ -307,6 +312,7 @@ bool TerminalConsole::WaitEvent(ConsoleEvent& ev, int timeoutMs) {
     struct pollfd fds[2] = {{fd_, POLLIN, 0}, {g_wakeRead, POLLIN, 0}};
     const int r = poll(fds, 2, wait);
     if (r < 0 && errno != EINTR) Hangup();
+    if (r > 0 && fds[1].revents) DrainWake();
     if (r > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) Hangup();
     if (r > 0 && (fds[0].revents & POLLIN)) {
       size_t got = 0;
@@ -339,7 +345,7 @@ void TerminalConsole::Sleep(int ms) {
     const uint32_t elapsed = HostTickCount() - start;
     if (ms <= 0 || elapsed >= static_cast<uint32_t>(ms)) return;
     struct pollfd fd = {g_wakeRead, POLLIN, 0};
-    poll(&fd, 1, static_cast<int>(static_cast<uint32_t>(ms) - elapsed));
+    if (poll(&fd, 1, static_cast<int>(static_cast<uint32_t>(ms) - elapsed)) > 0) DrainWake();
     if (g_resized || g_resumed) Flush();
   }
 }
