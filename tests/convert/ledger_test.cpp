@@ -30,10 +30,6 @@ Bytes Entry(uint32_t salt, PackedDate a, PackedDate b, uint8_t kind, uint16_t fl
   return e;
 }
 
-Bytes Record(const Bytes& file, size_t i, size_t size = kEntry) {
-  return Bytes(file.begin() + static_cast<long>(i * size), file.begin() + static_cast<long>((i + 1) * size));
-}
-
 constexpr PackedDate kDec2019{10, 12, 2019};
 constexpr PackedDate kJan2020{5, 1, 2020};
 constexpr PackedDate kMar2020{7, 3, 2020};
