@@ -4,6 +4,7 @@
 # settings are given back. Exit code 77 (skipped) without tmux.
 #
 #   run_tmux_tests.sh [path-to-qm19-20]     (or QM_BINARY; else build/qm19-20)
+#   QM_TMUX_ONLY="scenario_a scenario_b" runs only the scenarios named.
 #
 # New scenarios are shell functions named scenario_* using the helpers
 # qm_start, qm_wait_for, qm_keys, qm_capture, qm_finish.
@@ -157,7 +158,64 @@ scenario_termination_gives_terminal_back() {
   check_title || return
   kill -TERM "$(cat "$DIR/pid")"
   qm_finish 143
+  [ "$($TMUX_CMD display -p -t qm '#{alternate_on}')" = 0 ] || fail "alternate screen still on"
   qm_capture | grep -F -q "PROGRAM DO" && fail "program screen left on the terminal"
+}
+
+# The screen rows 1..25, 80 columns each, trailing blanks and the clock's
+# seconds taken out (the clock may tick between two captures).
+page_rows() {
+  qm_capture | head -25 | sed -e 's/^\(.\{0,80\}\).*/\1/' -e 's/ *$//' \
+    -e 's/[0-9][0-9]:[0-9][0-9]:[0-9][0-9]/hh:mm:ss/g'
+}
+
+scenario_resize_redraws_the_page() {
+  qm_start 80 25
+  check_title || return
+  sleep 0.3
+  page_rows >"$DIR/page.before"
+  # Too small: the page gives way to the size message ...
+  $TMUX_CMD resize-window -t qm -x 70 -y 20
+  qm_wait_for "potrzeba 80×25" || { fail "no size message after shrinking"; return; }
+  # ... and a larger window must show the whole page again, as it was.
+  $TMUX_CMD resize-window -t qm -x 90 -y 28
+  qm_wait_for "$TITLE" || { fail "page not redrawn after growing"; return; }
+  sleep 0.3
+  page_rows >"$DIR/page.after"
+  cmp -s "$DIR/page.before" "$DIR/page.after" ||
+    fail "page differs after the resize: $(diff "$DIR/page.before" "$DIR/page.after" | head -5)"
+  # Back to 80x25 without passing through a small size: still the same page.
+  $TMUX_CMD resize-window -t qm -x 80 -y 25
+  sleep 0.3
+  page_rows >"$DIR/page.again"
+  cmp -s "$DIR/page.before" "$DIR/page.again" || fail "page differs after returning to 80x25"
+  quit_program
+  qm_finish 0
+}
+
+# A hang-up (the terminal window closed, the SSH link lost) ends the program
+# the way a termination does: settings and the normal screen given back.
+scenario_hangup_gives_terminal_back() {
+  qm_start 80 25
+  check_title || return
+  kill -HUP "$(cat "$DIR/pid")"
+  qm_finish 129
+  [ "$($TMUX_CMD display -p -t qm '#{alternate_on}')" = 0 ] || fail "alternate screen still on"
+  qm_capture | grep -F -q "PROGRAM DO" && fail "program screen left on the terminal"
+}
+
+# No terminal at all (no controlling terminal, input from /dev/null, no key
+# script): a message and exit code 2 at once, never a wait for keys.
+scenario_no_terminal_exits_with_2() {
+  DIR="$WORK/$CASE"
+  mkdir -p "$DIR"
+  command -v setsid >/dev/null 2>&1 || { echo "setsid not found: $CASE skipped"; return; }
+  cp "$BINARY" "$DIR/qm19-20"
+  rc=0
+  (cd "$DIR" && env -u QMKEYS timeout 10 setsid -w ./qm19-20 </dev/null >"$DIR/out" 2>"$DIR/err") ||
+    rc=$?
+  [ "$rc" = 2 ] || fail "exit code $rc, expected 2 (124 = hung)"
+  grep -q "no terminal to run in" "$DIR/err" || fail "no clear message: $(cat "$DIR/err")"
 }
 
 scenario_usage_screen() {
@@ -169,7 +227,7 @@ scenario_usage_screen() {
   qm_finish 0
 }
 
-for s in $(sed -n 's/^\(scenario_[a-z0-9_]*\)() {$/\1/p' "$0"); do
+for s in ${QM_TMUX_ONLY:-$(sed -n 's/^\(scenario_[a-z0-9_]*\)() {$/\1/p' "$0")}; do
   CASE=$s
   before=$FAILED
   FAILED=0
