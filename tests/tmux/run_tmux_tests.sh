@@ -169,10 +169,23 @@ page_rows() {
     -e 's/[0-9][0-9]:[0-9][0-9]:[0-9][0-9]/hh:mm:ss/g'
 }
 
+# The clock in the top-right corner is first drawn when the second turns
+# over, up to a second after the page.
+wait_for_clock() {
+  tries=60
+  while [ "$tries" -gt 0 ]; do
+    qm_capture | head -1 | grep -q '[0-9][0-9]:[0-9][0-9]:[0-9][0-9]' && return 0
+    sleep 0.05
+    tries=$((tries - 1))
+  done
+  fail "no clock on the title row"
+  return 1
+}
+
 scenario_resize_redraws_the_page() {
   qm_start 80 25
   check_title || return
-  sleep 0.3
+  wait_for_clock || return
   page_rows >"$DIR/page.before"
   # Too small: the page gives way to the size message ...
   $TMUX_CMD resize-window -t qm -x 70 -y 20
