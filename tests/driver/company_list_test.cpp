@@ -1,4 +1,8 @@
 // Recognition of the 2019 companies and the order of the 2020 list.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <string>
 
@@ -167,6 +171,55 @@ TEST_F(RecognitionTest, MissingListStopsWithErrorBox) {
   int32_t count = 0;
   EXPECT_EQ(Recognise(count), 0);
   EXPECT_EQ(LogLines().back(), "Błąd otwarcia/dostępu do pliku " + Path("2019/SPISFIRM.DAT"));
+}
+
+// The package holding the list open on another workstation (here: another
+// process) makes the recognition stop instead of reading a list in change.
+TEST_F(RecognitionTest, ListOpenElsewhereIsNotRead) {
+  WriteList({{"Alfa", "ALFA", ""}});
+  MakeDir("2019/ALFA");
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  const std::string path = Path("2019/SPISFIRM.DAT");
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // The child ends when told, when the test process goes away (the pipe
+    // then reads as ended) or after a minute at most.
+    alarm(60);
+    close(ready[0]);
+    close(release[1]);
+    auto hostFs = MakeHostFileSystem();
+    FileHandle h = kNoHandle;
+    char c = hostFs->Open(path, kAccessReadWrite | kShareDenyNone, h) == kOk ? 'O' : 'F';
+    if (write(ready[1], &c, 1) != 1) _exit(1);
+    if (read(release[0], &c, 1) < 0) _exit(1);
+    _exit(0);
+  }
+  close(ready[1]);
+  close(release[0]);
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  struct Release {
+    int fd;
+    pid_t pid;
+    ~Release() {
+      char x = 'x';
+      if (write(fd, &x, 1) != 1) kill(pid, SIGKILL);
+      close(fd);
+      waitpid(pid, nullptr, 0);
+    }
+  } releaseChild{release[1], pid};
+  ASSERT_EQ(c, 'O');
+  con.capture = true;
+  con.Keys("Enter");
+  int32_t count = 0;
+  EXPECT_EQ(Recognise(count), 0);
+  EXPECT_EQ(count, 0);
+  ASSERT_FALSE(con.screens.empty());
+  EXPECT_NE(con.screens.back().find("Brak dostępu do pliku"), std::string::npos);
+  close(ready[0]);
 }
 
 TEST_F(RecognitionTest, ListShorterThanOneRecordStopsAfterKey) {
