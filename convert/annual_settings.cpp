@@ -22,8 +22,6 @@ std::string PreviousYearPath;
 namespace {
 
 constexpr size_t kAnnualRecSize = 512;
-constexpr size_t kSourcePathCap = 80;
-constexpr size_t kDestPathCap = 255;
 constexpr size_t kPreviousPathCap = 40;
 
 // How one field of a new record is filled.
@@ -215,9 +213,12 @@ void ConvertAnnualSettings(const std::string& companyDir) {
   LogColour(kLogProgress);
   LogLine(Pl("Konwersja danych ROCZNYCH ustawień firmy "));
 
+  // Paths are kept whole: cut to a fixed length they would name no file (or
+  // another one), and a company whose annual file is there would be listed
+  // in 2020 without its annual settings.
   const std::string srcDir = SourceRoot + companyDir + kPathSep;
-  const std::string path2019 = Cut(srcDir + "2019_ROK.REK", kSourcePathCap);
-  const std::string path2020 = Cut(srcDir + "2020_ROK.REK", kSourcePathCap);
+  const std::string path2019 = srcDir + "2019_ROK.REK";
+  const std::string path2020 = srcDir + "2020_ROK.REK";
   const bool has2019 = FileSizeOf(path2019) > 0;
   const bool has2020 = FileSizeOf(path2020) > 0;
 
@@ -254,7 +255,7 @@ void ConvertAnnualSettings(const std::string& companyDir) {
   if (from2020) Use2020AnnualData = true;
 
   AnnualFiles f;
-  f.dstPath = Cut(TargetRoot + companyDir + kPathSep + "2020_ROK.REK", kDestPathCap);
+  f.dstPath = TargetRoot + companyDir + kPathSep + "2020_ROK.REK";
   if (Fs().Open(from2020 ? path2020 : path2019, kAccessRead | kShareDenyNone, f.src) != kOk) {
     LogColour(kLogError);
     LogLine(Pl("brak dostępu do danych za FirmaREK !"));

@@ -326,13 +326,22 @@ TEST_F(AnnualTest, OpenFailures) {
   EXPECT_TRUE(LogShows("brak dostępu do danych FirmaREK za 2020 !"));
   EXPECT_EQ(con.PendingCount(), 0u);
 
-  // Paths of more than 80 characters are cut and find nothing.
-  const std::string longName(80, 'D');
-  Put(longName, "2019_ROK.REK", s.File());
+  // Neither file (the company table checks this first, so only a file
+  // that vanished in between gets here).
   con.Keys("Enter");
-  ConvertAnnualSettings(longName);
+  ConvertAnnualSettings("FIRMA2");
   EXPECT_TRUE(LogShows("Brak danych nnnnROK.REK danych za 2019 i 2020 !"));
   EXPECT_EQ(con.PendingCount(), 0u);
+}
+
+TEST_F(AnnualTest, SourcePathsLongerThan80Characters) {
+  const Source s;
+  const std::string longName(80, 'D');
+  Put(longName, "2019_ROK.REK", s.File());
+  MakeDir("zev2020/" + longName);
+  ConvertAnnualSettings(longName);
+  EXPECT_EQ(Result(longName).size(), 3 * kRec);
+  EXPECT_EQ(PreviousYearPath, (Dir() + "zev2019/" + longName).substr(0, 40));
 }
 
 // A file system that fails every write after the first few.
