@@ -15,7 +15,6 @@
 #include "platform/console.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
-#include "tui/forms.h"
 #include "tui/screen.h"
 
 namespace qm {
@@ -96,7 +95,6 @@ void InitModules() {
   InitProgramLocation();
   InitScreenLayer();
   InitFileLayer();
-  InitControlColours();
   InitPackagePaths();
   SettleCompanyListName();
   ReadToday(Today);
