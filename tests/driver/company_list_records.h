@@ -9,7 +9,7 @@
 
 namespace qm::test {
 
-struct CompanySpec {
+struct CompanyFields {
   std::string name;  // CP852
   std::string dir;
   std::string info;
@@ -17,7 +17,7 @@ struct CompanySpec {
 
 // One 103-byte record; the uninterpreted tail is filled with a pattern
 // derived from the name so that carrying it unchanged can be checked.
-inline std::vector<uint8_t> CompanyRecordBytes(const CompanySpec& c) {
+inline std::vector<uint8_t> CompanyRecordBytes(const CompanyFields& c) {
   std::vector<uint8_t> rec(kCompanyRecSize, 0xEE);
   PutText(rec.data(), kCompanyNameOff, kCompanyNameCap, c.name);
   PutText(rec.data(), kCompanyDirOff, kCompanyDirCap, c.dir);
@@ -28,9 +28,9 @@ inline std::vector<uint8_t> CompanyRecordBytes(const CompanySpec& c) {
   return rec;
 }
 
-inline std::vector<uint8_t> CompanyListBytes(const std::vector<CompanySpec>& list) {
+inline std::vector<uint8_t> CompanyListBytes(const std::vector<CompanyFields>& list) {
   std::vector<uint8_t> out;
-  for (const CompanySpec& c : list) {
+  for (const CompanyFields& c : list) {
     const std::vector<uint8_t> rec = CompanyRecordBytes(c);
     out.insert(out.end(), rec.begin(), rec.end());
   }

@@ -26,7 +26,7 @@ class RecognitionTest : public QmTest {
     MakeDir("2019");
     MakeDir("2020");
   }
-  void WriteList(const std::vector<CompanySpec>& list) {
+  void WriteList(const std::vector<CompanyFields>& list) {
     WriteFile("2019/SPISFIRM.DAT", CompanyListBytes(list));
   }
   // Runs the recognition; the exit code, or -1 when it returned.
@@ -141,10 +141,10 @@ TEST_F(RecognitionTest, TableHolds2048AndReportsTheOverflow) {
     return true;
   };
   SetFileSystem(&fake);
-  std::vector<CompanySpec> list;
+  std::vector<CompanyFields> list;
   for (int i = 0; i < 2049; ++i) list.push_back({"Firma " + std::to_string(i), "F" + std::to_string(i), ""});
   for (const size_t n : {size_t{2048}, size_t{2049}}) {
-    WriteList(std::vector<CompanySpec>(list.begin(), list.begin() + static_cast<long>(n)));
+    WriteList(std::vector<CompanyFields>(list.begin(), list.begin() + static_cast<long>(n)));
     LogClear(true);
     fake.fakeFinds = fake.reads = 0;
     int32_t count = 0;

@@ -17,7 +17,7 @@ class SelectionTest : public QmTest {
     SourceRoot = Path("2019/");
     TargetRoot = Path("2020/");
     MakeDir("2020");
-    const std::vector<CompanySpec> list = {
+    const std::vector<CompanyFields> list = {
         {"Alfa", "ALFA", "pierwsza firma"}, {"Beta", "BETA", "b"}, {"Gamma", "GAMMA", ""}};
     WriteFile("2019/SPISFIRM.DAT", CompanyListBytes(list));
     for (const auto& c : list) MakeDir("2019/" + c.dir);
