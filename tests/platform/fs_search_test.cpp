@@ -174,6 +174,7 @@ TEST_F(FsSearch, FilesOfTwoGigabytesAndMoreKeepTheirSize) {
   EXPECT_EQ(fs->Close(h), kOk);
 }
 
+#ifndef _WIN32  // the listing cache of the POSIX backend
 // A transfer looks up thousands of names, most of them absent. A miss in a
 // directory that is being written to lists the directory each time; in a
 // directory that has not changed for a few seconds it costs a status call.
@@ -200,7 +201,9 @@ TEST_F(FsSearch, MissesInALargeDirectoryAreCheapAndNeverStale) {
               "settled: miss %.1f us (%.1f us with the directory in another case), "
               "other-case hit %.1f us\n",
               freshMiss, exactMiss, settledMiss, settledHit);
-  EXPECT_LT(exactMiss, 200.0);
+  // Machines differ; what must hold is that a settled directory is not
+  // listed again (a listing of 1000 names costs far more than two calls).
+  EXPECT_LT(exactMiss * 3, freshMiss);
 
   // Another program adds, renames and removes names: every change shows.
   WriteText("big/Nowy.dat", "abc");
@@ -218,6 +221,7 @@ TEST_F(FsSearch, MissesInALargeDirectoryAreCheapAndNeverStale) {
   EXPECT_EQ(fs->FindFirst(Path("big/plik0002.DAT"), kAttrAnyFile, e, fh), kOk);
   EXPECT_EQ(e.name, "PLIK0002.DAT");  // the smaller spelling in byte order
 }
+#endif
 
 }  // namespace
 }  // namespace qm::test
