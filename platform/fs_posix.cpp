@@ -11,8 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
-#include <cstring>
+#include <cstdint>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "fileio/cp852.h"
 #include "fileio/polish.h"
 #include "platform/host_fs.h"
+#include "platform/wildcard.h"
 
 namespace qm {
 
@@ -46,7 +46,6 @@ bool IsSep(char c) { return c == '/' || c == '\\'; }
 struct SplitPath {
   bool absolute = false;
   std::vector<std::string> parts;
-  bool trailingSep = false;
 };
 
 SplitPath Split(const std::string& path) {
@@ -62,7 +61,6 @@ SplitPath Split(const std::string& path) {
     }
   }
   if (!cur.empty()) sp.parts.push_back(cur);
-  sp.trailingSep = !path.empty() && IsSep(path.back());
   return sp;
 }
 
@@ -82,81 +80,6 @@ bool ModeReadOnly(const struct stat& st) {
   if (st.st_uid == uid) return (st.st_mode & S_IWUSR) == 0;
   if (st.st_gid == getegid()) return (st.st_mode & S_IWGRP) == 0;
   return (st.st_mode & S_IWOTH) == 0;
-}
-
-// ---------------------------------------------------------------------------
-// Wildcards, as a Win32 directory search reads them: "?" may match nothing
-// before a dot or at the end of the name, "." before a wildcard or at the end
-// of the pattern may match the end of a name, and "*" before a dot stops at
-// the name's last dot ("*.*" matches every name, "*." the names without a
-// dot).
-
-enum PatternCode : int { kStar = 256, kDosStar, kDosQm, kDosDot };
-
-// The last component of a search pattern, upper-cased, with its wildcards
-// turned into the codes above (bytes stay 0..255, so any byte of a name can
-// stand in a pattern).
-std::vector<int> CompilePattern(const std::string& pattern) {
-  const std::string up = Upper(pattern);
-  std::vector<int> out;
-  for (size_t i = 0; i < up.size(); ++i) {
-    const char c = up[i];
-    const char next = i + 1 < up.size() ? up[i + 1] : '\0';
-    if (c == '?')
-      out.push_back(kDosQm);
-    else if (c == '.' && (next == '?' || next == '*' || next == '\0'))
-      out.push_back(kDosDot);
-    else if (c == '*')
-      out.push_back(next == '.' ? kDosStar : kStar);
-    else
-      out.push_back(static_cast<uint8_t>(c));
-  }
-  return out;
-}
-
-// Matches an upper-cased name by following every pattern position at once,
-// so that no pattern, however many stars it holds, costs more than
-// pattern length times name length.
-bool PatternMatches(const std::vector<int>& p, const std::string& n) {
-  const size_t lastDot = n.rfind('.');
-  std::vector<char> cur(p.size() + 1, 0), next(p.size() + 1, 0);
-  cur[0] = 1;
-  for (size_t ni = 0;; ++ni) {
-    const bool atEnd = ni == n.size();
-    // Positions reached without taking a character.
-    for (size_t i = 0; i < p.size(); ++i) {
-      if (!cur[i]) continue;
-      const int c = p[i];
-      if (c == kStar || c == kDosStar) {
-        cur[i + 1] = 1;
-      } else if (c == kDosQm && (atEnd || n[ni] == '.')) {
-        size_t j = i;
-        while (j < p.size() && p[j] == kDosQm) ++j;
-        cur[j] = 1;
-      } else if (c == kDosDot && atEnd) {
-        cur[i + 1] = 1;
-      }
-    }
-    if (atEnd) return cur[p.size()] != 0;
-    const uint8_t ch = static_cast<uint8_t>(n[ni]);
-    std::fill(next.begin(), next.end(), 0);
-    bool any = false;
-    for (size_t i = 0; i < p.size(); ++i) {
-      if (!cur[i]) continue;
-      const int c = p[i];
-      bool stay = false, advance = false;
-      if (c == kStar) stay = true;
-      else if (c == kDosStar) stay = ni != lastDot;  // never past the name's last dot
-      else if (c == kDosQm) advance = ch != '.';
-      else if (c == kDosDot) advance = ch == '.';
-      else advance = c == ch;
-      if (stay) next[i] = 1;
-      if (advance) next[i + 1] = 1;
-      any = any || stay || advance;
-    }
-    if (!any) return false;
-    cur.swap(next);
-  }
 }
 
 // ---------------------------------------------------------------------------
@@ -289,8 +212,6 @@ class Resolver {
     }
     return kOk;
   }
-
-  void Forget() { listings_.clear(); }
 
  private:
   struct Listing {
@@ -857,7 +778,7 @@ int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, Fin
       const int err = errno;
       return err == ENOENT || err == ENOTDIR ? kErrPathNotFound : HostErrorCode(err);
     }
-    const std::vector<int> compiled = CompilePattern(last);
+    const std::vector<int> compiled = CompileWildcard(last);
     const bool atRoot = dir == "/";
     while (dirent* de = readdir(d)) {
       const std::string hostName = de->d_name;
@@ -866,7 +787,7 @@ int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, Fin
       if (hostName.find('\\') != std::string::npos) continue;
       const std::string cp = Utf8ToCp852(hostName);
       const std::string up = Upper(cp);
-      if (!PatternMatches(compiled, up)) continue;
+      if (!WildcardMatches(compiled, up)) continue;
       FindEntry fe;
       struct stat st;
       if (fstatat(dirfd(d), hostName.c_str(), &st, 0) != 0 || !EntryFor(st, cp, fe)) continue;
