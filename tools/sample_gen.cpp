@@ -1,6 +1,7 @@
 #include "tools/sample_gen.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>

@@ -452,5 +452,63 @@ TEST_F(EndToEnd, ClearedOptionsCarryOnlyWhatIsLeftAndHiddenJournalsAreRenamed) {
   Expect2019Tree(true);
 }
 
+// "Employed on 31.12.2019": whoever left before that day stays behind, and
+// so do their family members and 2020 contracts (each waiting for a key);
+// the list file's entries are carried for every company.
+TEST_F(EndToEnd, StaffEmployedAtYearEndAndTheListFile) {
+  sample::Options o;
+  o.companies = 5;
+  o.missingDirCompany = false;
+  Prepare(o);
+  WriteText("bin/qm19-20.LST", "Notatnik.txt>NOTATNIK.OLD\r\nBRAK.DAT\r\n");
+
+  // Leavers by company, read from the (unscrambled) staff records.
+  std::map<std::string, std::vector<int64_t>> leavers, kept;
+  std::string keys = "PgDn PgDn Tab Down Space PgDn F5 F5";
+  bool asked = false;
+  for (const Company& c : inst.companies) {
+    for (Bytes r : Split(Before(c, "DANE_PR8.REK"), 2048)) {
+      if (r[8] == 2) sample::ScrambleStaff(r.data());
+      if (Key(r) < 0) continue;
+      const uint32_t left = static_cast<uint32_t>(r[213] | (r[214] << 8) | (r[215] << 16) | (r[216] << 24));
+      const bool gone = left != 0 && static_cast<int32_t>(left) < static_cast<int32_t>(0x07E30C1F);  // 31.12.2019
+      (gone ? leavers : kept)[c.dir].push_back(Key(r));
+    }
+    ASSERT_FALSE(leavers[c.dir].empty()) << c.dir;
+    auto orphans = [&](const std::string& name, size_t size) {
+      int n = 0;
+      for (const Bytes& r : Split(Before(c, name), size))
+        n += std::count(leavers[c.dir].begin(), leavers[c.dir].end(), Key(r)) ? 1 : 0;
+      return n;
+    };
+    if (c.has2020Data && !asked) keys += " A";
+    asked = asked || c.has2020Data;
+    for (int i = orphans("DANE_PF8.REK", 352); i > 0; --i) keys += " Enter";
+    if (c.corrections) keys += " Enter";
+    if (c.has2020Data)
+      for (int i = orphans("2020UZ3.REK", 552); i > 0; --i) keys += " Enter";
+  }
+  keys += " Enter";
+  const RunResult r = Run(keys);
+  ASSERT_EQ(r.exitCode, 0) << LastScreens(2);
+  EXPECT_EQ(r.keysLeft, 0u) << LastScreens(2);
+  EXPECT_TRUE(Saw("Nie odnaleziono osoby związanej z członkiem rodziny !"));
+
+  for (const Company& c : inst.companies) {
+    SCOPED_TRACE(c.dir);
+    const std::vector<int64_t>& carried = kept[c.dir];
+    EXPECT_EQ(StaffKeys(ReadAll(Tgt(c, "DANE_PR8.REK"))), carried);
+    EXPECT_TRUE(ReadAll(Tgt(c, "DANE_PR8.REK")) == KeepPeople(Before(c, "DANE_PR8.REK"), 2048, &carried));
+    EXPECT_TRUE(ReadAll(Tgt(c, "DANE_PF8.REK")) == KeepPeople(Before(c, "DANE_PF8.REK"), 352, &carried));
+    if (c.has2020Data) {
+      EXPECT_TRUE(ReadAll(Tgt(c, "2020WP5.REK")) == KeepPeople(Before(c, "2020WP5.REK"), 26624, &carried));
+      EXPECT_TRUE(ReadAll(Tgt(c, "2020UZ5.REK")) ==
+                  ExpectedContracts(KeepPeople(Before(c, "2020UZ3.REK"), 552, &carried)));
+    }
+    EXPECT_TRUE(ReadAll(Tgt(c, "NOTATNIK.OLD")) == Before(c, "Notatnik.txt"));
+    ExpectAbsent(c, "BRAK.DAT");
+  }
+}
+
 }  // namespace
 }  // namespace qm::test::e2e

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Times a complete unattended run (key script, no terminal) over a large
+# generated installation next to a plain "cp -r" of the same 2019 tree, in
+# one go and in both orders (cp first, then the program first), and reports
+# wall time, the ratio, peak resident memory and system call counts; then
+# times the 2,048-company list installation.
+#
+#   BENCH_MB=1024 BENCH_COMPANIES=300 tools/bench.sh
+#
+# Settings (environment):
+#   BENCH_MB         size of the large installation in MiB (default 256)
+#   BENCH_COMPANIES  its companies (default 300)
+#   BENCH_LIST       companies of the list installation (default 2048)
+#   BENCH_BUILD      build directory holding qm19-20 and qm-sample (default
+#                    build; built here, optimised, when missing)
+#   BENCH_WORK       work directory (default work/bench); the installations
+#                    are kept there and made again only when the settings change
+#   BENCH_STRACE=0   skips the system call counts
+# Each timing includes a final sync, so both sides pay for their writes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mb=${BENCH_MB:-256}
+companies=${BENCH_COMPANIES:-300}
+listn=${BENCH_LIST:-2048}
+build=${BENCH_BUILD:-build}
+work=${BENCH_WORK:-work/bench}
+
+if [ ! -x "$build/qm19-20" ] || [ ! -x "$build/qm-sample" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" -j2 --target qm19-20 qm-sample >/dev/null
+fi
+for tool in /usr/bin/time strace bc; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is missing (tools/setup-deps.sh)" >&2; exit 1; }
+done
+mkdir -p "$work/bin"
+work=$(cd "$work" && pwd)
+cp "$build/qm19-20" "$work/bin/qm19-20"
+
+now() { date +%s.%N; }
+since() { echo "$(now) - $1" | bc; }
+
+# make <dir> <stamp> <qm-sample options...>: the installation, with a copy of
+# its pristine 2020 tree, unless the same one is there already.
+make_inst() {
+  local dir=$1 stamp=$2
+  shift 2
+  if [ "$(cat "$dir/.stamp" 2>/dev/null)" != "$stamp" ]; then
+    rm -rf "$dir"
+    "$build/qm-sample" "$dir" --keys "$dir.keys" "$@" >/dev/null
+    cp -r "$dir/ZEV_2020" "$dir/.pristine2020"
+    echo "$stamp" >"$dir/.stamp"
+  fi
+  rm -rf "$dir/ZEV_2020" "$dir/copy"
+  cp -r "$dir/.pristine2020" "$dir/ZEV_2020"
+}
+
+# The program's path file, pointing at the installation in dir.
+path_file() {
+  printf '[PATHS]\r\nZEV_2019=%s\r\nZEV_2020=%s\r\n' "$1/ZEV_2019" "$1/ZEV_2020" >"$work/bin/qm19-20.PTH"
+}
+
+timed_tool() {  # prints seconds and peak RSS in KiB
+  local dir=$1 t rss
+  t=$(now)
+  (cd "$work" && QMKEYS="$dir.keys" QMSCREEN= /usr/bin/time -f %M -o "$work/rss.txt" "$work/bin/qm19-20" \
+    >"$work/out.txt" 2>&1) || { echo "bench: qm19-20 failed" >&2; tail -20 "$work/out.txt" >&2; exit 1; }
+  sync
+  echo "$(since "$t") $(cat "$work/rss.txt")"
+}
+timed_cp() {
+  local dir=$1 t
+  t=$(now)
+  /usr/bin/time -f %M -o "$work/rss_cp.txt" cp -r "$dir/ZEV_2019" "$dir/copy"
+  sync
+  echo "$(since "$t") $(cat "$work/rss_cp.txt")"
+}
+# Puts the 2019 tree back as it was before the program struck out entries.
+restore() {
+  local dir=$1
+  rm -rf "$dir/ZEV_2019" "$dir/ZEV_2020"
+  mv "$dir/backup" "$dir/ZEV_2019"
+  cp -r "$dir/.pristine2020" "$dir/ZEV_2020"
+  rm -rf "$dir/copy"
+}
+
+large="$work/large"
+make_inst "$large" "$companies/$mb" --companies "$companies" --scale-mb "$mb" --seed 300
+path_file "$large"
+mib=$(du -sm "$large/ZEV_2019" | cut -f1)
+files=$(find "$large/ZEV_2019" -type f | wc -l)
+echo "large installation: $companies companies, $mib MiB, $files files"
+printf '%-14s %9s %9s %7s %12s %12s\n' order "cp -r s" "qm19-20 s" ratio "cp RSS KiB" "qm RSS KiB"
+
+# cp first: its copy doubles as the backup of the 2019 tree.
+read -r cp1 cprss1 < <(timed_cp "$large")
+mv "$large/copy" "$large/backup"
+read -r qm1 qmrss1 < <(timed_tool "$large")
+restore "$large"
+printf '%-14s %9.2f %9.2f %7.2f %12s %12s\n' "cp, then qm" "$cp1" "$qm1" "$(echo "$qm1 / $cp1" | bc -l)" \
+  "$cprss1" "$qmrss1"
+
+# The program first, then cp of the tree it leaves.
+cp -r "$large/ZEV_2019" "$large/backup"
+sync
+read -r qm2 qmrss2 < <(timed_tool "$large")
+read -r cp2 cprss2 < <(timed_cp "$large")
+restore "$large"
+printf '%-14s %9.2f %9.2f %7.2f %12s %12s\n' "qm, then cp" "$cp2" "$qm2" "$(echo "$qm2 / $cp2" | bc -l)" \
+  "$cprss2" "$qmrss2"
+
+if [ "${BENCH_STRACE:-1}" != 0 ]; then
+  cp -r "$large/ZEV_2019" "$large/backup"
+  strace -c -f -o "$work/strace_cp.txt" cp -r "$large/ZEV_2019" "$large/copy"
+  rm -rf "$large/copy"
+  (cd "$work" && QMKEYS="$large.keys" QMSCREEN= strace -c -f -o "$work/strace_qm.txt" "$work/bin/qm19-20" \
+    >"$work/out.txt" 2>&1)
+  restore "$large"
+  echo "system calls (strace -c -f): cp -r $(awk '/^100.00/ {print $4}' "$work/strace_cp.txt")," \
+    "qm19-20 $(awk '/^100.00/ {print $4}' "$work/strace_qm.txt")"
+  echo "qm19-20, most frequent:"
+  sed -n '3,9p' "$work/strace_qm.txt"
+fi
+
+# The list installation: the run to the selection list and back out with
+# nothing marked (recognition of every company and the list), then the
+# complete run that fills the 2020 company list with every company.
+list="$work/list"
+make_inst "$list" "list/$listn" --list-only "$listn"
+path_file "$list"
+cp "$list.keys" "$list.keys.full"
+printf 'PgDn PgDn PgDn F5 ^D F5 Enter\n' >"$list.keys"
+cp -r "$list/ZEV_2019" "$list/backup"
+read -r lsel lselrss < <(timed_tool "$list")
+restore "$list"
+cp "$list.keys.full" "$list.keys"
+cp -r "$list/ZEV_2019" "$list/backup"
+read -r lfull lfullrss < <(timed_tool "$list")
+entries=$(($(stat -c %s "$list/ZEV_2020/SPISFIRM.DAT") / 103))
+restore "$list"
+printf 'list of %s companies: to the selection list and out %.2f s; complete run %.2f s, %s entries in the 2020 list; peak RSS %s KiB\n' \
+  "$listn" "$lsel" "$lfull" "$entries" "$lfullrss"
