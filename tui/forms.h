@@ -68,7 +68,7 @@ struct HintItem {
 std::unique_ptr<HintItem> NewHintItem(const std::string& text, uint16_t key, uint16_t command,
                                       std::unique_ptr<HintItem> next = nullptr);
 
-struct HintSpec {
+struct HintEntry {
   std::string text;
   uint16_t key = 0;
   uint16_t command = 0;
@@ -80,7 +80,7 @@ struct HintSpec {
 class HintLine {
  public:
   static std::unique_ptr<HintLine> Init(std::unique_ptr<HintItem> items);
-  static std::unique_ptr<HintLine> Init(const std::vector<HintSpec>& items);
+  static std::unique_ptr<HintLine> Init(const std::vector<HintEntry>& items);
   void Done();
   ~HintLine();
   void Draw() const;

@@ -45,7 +45,7 @@ std::unique_ptr<HintLine> HintLine::Init(std::unique_ptr<HintItem> items) {
   return line;
 }
 
-std::unique_ptr<HintLine> HintLine::Init(const std::vector<HintSpec>& items) {
+std::unique_ptr<HintLine> HintLine::Init(const std::vector<HintEntry>& items) {
   std::unique_ptr<HintItem> list;
   for (auto it = items.rbegin(); it != items.rend(); ++it)
     list = NewHintItem(it->text, it->key, it->command, std::move(list));
