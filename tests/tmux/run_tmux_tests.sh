@@ -231,6 +231,51 @@ scenario_no_terminal_exits_with_2() {
   grep -q "no terminal to run in" "$DIR/err" || fail "no clear message: $(cat "$DIR/err")"
 }
 
+# Key-script names as tmux key names.
+tmux_key() {
+  case "$1" in
+    PgDn) echo NPage ;; PgUp) echo PPage ;; Esc) echo Escape ;;
+    Bksp) echo BSpace ;; S-Tab) echo BTab ;; ^?) echo "C-$(echo "$1" | cut -c2 | tr 'A-Z' 'a-z')" ;;
+    *) echo "$1" ;;
+  esac
+}
+
+# A whole transfer with real keys over a generated installation: page 1 with
+# Tab and Space on its controls, the pages by PgDn, F5, the company list,
+# the questions of the run, the end line and "Nacisnij Enter".
+scenario_whole_transfer_with_real_keys() {
+  SAMPLE=$(dirname "$BINARY")/qm-sample
+  [ -x "$SAMPLE" ] || { echo "qm-sample not found: whole transfer skipped"; return; }
+  DIR="$WORK/$CASE"
+  mkdir -p "$DIR"
+  # The paths page holds 50 characters: the installation lives at a short path.
+  INST=$(mktemp -d /tmp/qmw.XXXXXX)
+  "$SAMPLE" "$INST" --path-file "$DIR/qm19-20" --keys "$DIR/keys" >/dev/null ||
+    { fail "sample not generated"; return; }
+  qm_start 80 25
+  qm_wait_for " Lokalizacja " || { fail "page 1 not shown"; return; }
+  # Tab to the target field, Tab to "zapisz ustawienie lokalizacji", Space
+  # checks it: the paths are saved again when the page is left.
+  qm_keys Tab; sleep 0.3; qm_keys Tab; sleep 0.3; qm_keys Space; sleep 0.3
+  qm_capture | grep -q "\[■\] zapisz ustawienie" || fail "Space did not check the box"
+  set -- $(cat "$DIR/keys")
+  n=$#
+  i=0
+  for k in "$@"; do
+    i=$((i + 1))
+    [ "$i" -eq "$n" ] && break
+    qm_keys "$(tmux_key "$k")"
+    sleep 1
+  done
+  qm_wait_for "Koniec pracy kopiera danych ZEV_QM na rok 2020" 60 || { fail "no end line"; return; }
+  qm_wait_for "Nacisnij Enter" || { fail "no closing prompt"; return; }
+  qm_keys Enter
+  qm_finish 0
+  [ -s "$INST/ZEV_2020/SPISFIRM.DAT" ] || fail "no 2020 company list"
+  grep -q "ZEV_2019=" "$DIR/qm19-20.PTH" || fail "path file not saved"
+  rm -rf "$INST"
+}
+
 scenario_usage_screen() {
   qm_start 80 25 '?'
   qm_wait_for "Program do kopiowania wybranych danych do nowego ZEV_QM." ||
