@@ -11,6 +11,7 @@
 #include "platform/backend.h"
 #include "platform/console.h"
 #include "platform/console_scripted.h"
+#include "platform/console_win32.h"
 #include "platform/host_time.h"
 #include "platform/key_table.h"
 #include "platform/process.h"
@@ -54,9 +55,36 @@ bool ExtKeyOfVk(WORD vk, ExtKey& key) {
   return false;
 }
 
-// One key-down record as the PC BIOS would report it; false for keys that
-// give nothing (a lone Shift, Ctrl or Alt).
-bool TranslateKey(const KEY_EVENT_RECORD& k, ConsoleEvent& ev) {
+// GetProcAddress gives a generic pointer; the detour through void(*)()
+// tells the compiler the signature change is meant.
+template <typename F>
+F Proc(HMODULE module, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// The screen buffer and its window at exactly 80x25. A buffer cannot be
+// made smaller than its window, nor a window larger than its buffer, so the
+// window shrinks first when it is larger.
+void FitScreenBuffer(HANDLE out) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (GetConsoleScreenBufferInfo(out, &info)) {
+    const SHORT w = info.srWindow.Right - info.srWindow.Left + 1;
+    const SHORT h = info.srWindow.Bottom - info.srWindow.Top + 1;
+    if (w > Console::kCols || h > Console::kRows) {
+      SMALL_RECT small{0, 0, static_cast<SHORT>((w < Console::kCols ? w : Console::kCols) - 1),
+                       static_cast<SHORT>((h < Console::kRows ? h : Console::kRows) - 1)};
+      SetConsoleWindowInfo(out, TRUE, &small);
+    }
+  }
+  SetConsoleScreenBufferSize(out, COORD{Console::kCols, Console::kRows});
+  SMALL_RECT win{0, 0, Console::kCols - 1, Console::kRows - 1};
+  SetConsoleWindowInfo(out, TRUE, &win);
+}
+
+}  // namespace
+
+// One key-down record as the PC BIOS would report it.
+bool TranslateConsoleKey(const KEY_EVENT_RECORD& k, ConsoleEvent& ev) {
   const uint8_t state = StateByte(k.dwControlKeyState);
   const wchar_t wc = k.uChar.UnicodeChar;
   uint16_t code = 0;
@@ -67,6 +95,8 @@ bool TranslateKey(const KEY_EVENT_RECORD& k, ConsoleEvent& ev) {
     code = keys::kGreyPlus;
   } else if (k.wVirtualKeyCode == VK_SUBTRACT && wc == L'-') {
     code = keys::kGreyMinus;
+  } else if (k.wVirtualKeyCode == VK_MULTIPLY && wc == L'*') {
+    code = keys::kGreyStar;
   } else if (alt && !ctrl && k.wVirtualKeyCode >= 'A' && k.wVirtualKeyCode <= 'Z') {
     // Alt+letter carries the scan code alone; the interface turns some of
     // them into Polish letters.
@@ -93,6 +123,73 @@ bool TranslateKey(const KEY_EVENT_RECORD& k, ConsoleEvent& ev) {
   return true;
 }
 
+bool TranslateConsoleMouse(const MOUSE_EVENT_RECORD& m, ConsoleEvent& ev) {
+  if (m.dwEventFlags & (MOUSE_WHEELED | MOUSE_HWHEELED)) return false;
+  ev = ConsoleEvent();
+  ev.kind = ConsoleEvent::Mouse;
+  if (m.dwButtonState & FROM_LEFT_1ST_BUTTON_PRESSED) ev.buttons |= 1;
+  if (m.dwButtonState & RIGHTMOST_BUTTON_PRESSED) ev.buttons |= 2;
+  if (m.dwButtonState & FROM_LEFT_2ND_BUTTON_PRESSED) ev.buttons |= 4;
+  if ((m.dwEventFlags & MOUSE_MOVED) && ev.buttons == 0) return false;
+  ev.x = m.dwMousePosition.X + 1;
+  ev.y = m.dwMousePosition.Y + 1;
+  return true;
+}
+
+// The clipboard functions are looked up at run time; the text goes as
+// Unicode through the CP852 codec, so no OEM/ANSI pair is needed.
+bool ClipboardPut(const std::string& cp852) {
+  HMODULE u = LoadLibraryW(L"user32.dll");
+  if (!u) return false;
+  auto open = Proc<BOOL(WINAPI*)(HWND)>(u, "OpenClipboard");
+  auto empty = Proc<BOOL(WINAPI*)()>(u, "EmptyClipboard");
+  auto set = Proc<HANDLE(WINAPI*)(UINT, HANDLE)>(u, "SetClipboardData");
+  auto close = Proc<BOOL(WINAPI*)()>(u, "CloseClipboard");
+  if (!open || !empty || !set || !close || !open(nullptr)) return false;
+  bool ok = false;
+  if (empty()) {
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (cp852.size() + 1) * sizeof(wchar_t));
+    if (mem) {
+      auto* p = static_cast<wchar_t*>(GlobalLock(mem));
+      for (size_t i = 0; i < cp852.size(); ++i) {
+        // Line ends and tabs stay what they are; only printable codes are
+        // glyphs.
+        const auto code = static_cast<uint8_t>(cp852[i]);
+        p[i] = static_cast<wchar_t>(code < 0x20 || code == 0x7F ? code : Cp852ToUnicode(code));
+      }
+      p[cp852.size()] = 0;
+      GlobalUnlock(mem);
+      ok = set(CF_UNICODETEXT, mem) != nullptr;
+      if (!ok) GlobalFree(mem);
+    }
+  }
+  close();
+  return ok;
+}
+
+std::string ClipboardGet() {
+  HMODULE u = LoadLibraryW(L"user32.dll");
+  if (!u) return {};
+  auto open = Proc<BOOL(WINAPI*)(HWND)>(u, "OpenClipboard");
+  auto get = Proc<HANDLE(WINAPI*)(UINT)>(u, "GetClipboardData");
+  auto close = Proc<BOOL(WINAPI*)()>(u, "CloseClipboard");
+  if (!open || !get || !close || !open(nullptr)) return {};
+  std::string out;
+  if (HANDLE h = get(CF_UNICODETEXT)) {
+    if (auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+      for (; *p > 13 && out.size() < 255; ++p) {
+        uint8_t code;
+        out += UnicodeToCp852(static_cast<char32_t>(*p), code) ? static_cast<char>(code) : '?';
+      }
+      GlobalUnlock(h);
+    }
+  }
+  close();
+  return out;
+}
+
+namespace {
+
 class Win32Console : public Console {
  public:
   bool Start(std::string& error) {
@@ -111,11 +208,8 @@ class Win32Console : public Console {
       error = "no console screen buffer";
       return false;
     }
-    COORD size{kCols, kRows};
-    SMALL_RECT win{0, 0, kCols - 1, kRows - 1};
-    SetConsoleScreenBufferSize(out_, size);
-    SetConsoleWindowInfo(out_, TRUE, &win);
     SetConsoleActiveScreenBuffer(out_);
+    FitScreenBuffer(out_);
     SetConsoleMode(in_, ENABLE_WINDOW_INPUT | ENABLE_MOUSE_INPUT | ENABLE_EXTENDED_FLAGS);
     started_ = true;
     return true;
@@ -193,53 +287,8 @@ class Win32Console : public Console {
   LocalTime Now() override { return HostNow(); }
   uint32_t TickCount() override { return HostTickCount(); }
 
-  // The clipboard functions are looked up at run time; the text goes as
-  // Unicode through the CP852 codec, so no OEM/ANSI pair is needed.
-  bool CopyToClipboard(const std::string& cp852) override {
-    HMODULE u = LoadLibraryW(L"user32.dll");
-    if (!u) return false;
-    auto open = reinterpret_cast<BOOL(WINAPI*)(HWND)>(GetProcAddress(u, "OpenClipboard"));
-    auto empty = reinterpret_cast<BOOL(WINAPI*)()>(GetProcAddress(u, "EmptyClipboard"));
-    auto set = reinterpret_cast<HANDLE(WINAPI*)(UINT, HANDLE)>(GetProcAddress(u, "SetClipboardData"));
-    auto close = reinterpret_cast<BOOL(WINAPI*)()>(GetProcAddress(u, "CloseClipboard"));
-    if (!open || !empty || !set || !close || !open(nullptr)) return false;
-    bool ok = false;
-    if (empty()) {
-      HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (cp852.size() + 1) * sizeof(wchar_t));
-      if (mem) {
-        auto* p = static_cast<wchar_t*>(GlobalLock(mem));
-        for (size_t i = 0; i < cp852.size(); ++i)
-          p[i] = static_cast<wchar_t>(Cp852ToUnicode(static_cast<uint8_t>(cp852[i])));
-        p[cp852.size()] = 0;
-        GlobalUnlock(mem);
-        ok = set(CF_UNICODETEXT, mem) != nullptr;
-        if (!ok) GlobalFree(mem);
-      }
-    }
-    close();
-    return ok;
-  }
-
-  std::string PasteFromClipboard() override {
-    HMODULE u = LoadLibraryW(L"user32.dll");
-    if (!u) return {};
-    auto open = reinterpret_cast<BOOL(WINAPI*)(HWND)>(GetProcAddress(u, "OpenClipboard"));
-    auto get = reinterpret_cast<HANDLE(WINAPI*)(UINT)>(GetProcAddress(u, "GetClipboardData"));
-    auto close = reinterpret_cast<BOOL(WINAPI*)()>(GetProcAddress(u, "CloseClipboard"));
-    if (!open || !get || !close || !open(nullptr)) return {};
-    std::string out;
-    if (HANDLE h = get(CF_UNICODETEXT)) {
-      if (auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
-        for (; *p > 13 && out.size() < 255; ++p) {
-          uint8_t code;
-          out += UnicodeToCp852(static_cast<char32_t>(*p), code) ? static_cast<char>(code) : '?';
-        }
-        GlobalUnlock(h);
-      }
-    }
-    close();
-    return out;
-  }
+  bool CopyToClipboard(const std::string& cp852) override { return ClipboardPut(cp852); }
+  std::string PasteFromClipboard() override { return ClipboardGet(); }
 
   void Shutdown() override {
     if (!started_) return;
@@ -263,25 +312,14 @@ class Win32Console : public Console {
   void Translate(const INPUT_RECORD& r) {
     ConsoleEvent ev;
     if (r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown) {
-      if (!TranslateKey(r.Event.KeyEvent, ev)) return;
+      if (!TranslateConsoleKey(r.Event.KeyEvent, ev)) return;
       for (WORD i = 0; i < (r.Event.KeyEvent.wRepeatCount ? r.Event.KeyEvent.wRepeatCount : 1); ++i)
         queue_.push_back(ev);
     } else if (r.EventType == MOUSE_EVENT) {
-      const MOUSE_EVENT_RECORD& m = r.Event.MouseEvent;
-      if (m.dwEventFlags & (MOUSE_WHEELED | MOUSE_HWHEELED)) return;
-      ev.kind = ConsoleEvent::Mouse;
-      ev.buttons = 0;
-      if (m.dwButtonState & FROM_LEFT_1ST_BUTTON_PRESSED) ev.buttons |= 1;
-      if (m.dwButtonState & RIGHTMOST_BUTTON_PRESSED) ev.buttons |= 2;
-      if (m.dwButtonState & FROM_LEFT_2ND_BUTTON_PRESSED) ev.buttons |= 4;
-      if ((m.dwEventFlags & MOUSE_MOVED) && ev.buttons == 0) return;
-      ev.x = m.dwMousePosition.X + 1;
-      ev.y = m.dwMousePosition.Y + 1;
-      queue_.push_back(ev);
+      if (TranslateConsoleMouse(r.Event.MouseEvent, ev)) queue_.push_back(ev);
     } else if (r.EventType == WINDOW_BUFFER_SIZE_EVENT) {
       // The operator resized the window: keep 80x25 and draw everything.
-      COORD size{kCols, kRows};
-      SetConsoleScreenBufferSize(out_, size);
+      FitScreenBuffer(out_);
       dirtyRows_ = (1u << kRows) - 1;
       cursorDirty_ = true;
     }

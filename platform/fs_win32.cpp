@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "fileio/cp852.h"
+#include "fileio/polish.h"
 #include "platform/host_fs.h"
+#include "platform/wildcard.h"
 
 namespace qm {
 namespace {
@@ -35,13 +37,13 @@ std::string Narrow(const wchar_t* w) {
   return s;
 }
 
+// The whole listing is read and sorted at the first call: the file system's
+// own order differs between NTFS, FAT and network shares, and the order of
+// copies and log lines must be the same wherever the program runs.
 class Win32Find : public FindHandleBase {
  public:
-  HANDLE h = INVALID_HANDLE_VALUE;
-  uint8_t mask = 0;
-  ~Win32Find() override {
-    if (h != INVALID_HANDLE_VALUE) FindClose(h);
-  }
+  std::vector<FindEntry> entries;
+  size_t next = 0;
 };
 
 uint8_t AttrOf(DWORD a) {
@@ -67,14 +69,42 @@ void Fill(const WIN32_FIND_DATAW& d, FindEntry& e) {
   e.size = (static_cast<int64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
 }
 
+// "." and ".." first, then by upper-cased CP852 name, ties by the name
+// itself: the order the POSIX backend gives too.
+bool EntryBefore(const FindEntry& a, const FindEntry& b) {
+  const bool ad = a.name == "." || a.name == "..", bd = b.name == "." || b.name == "..";
+  if (ad != bd) return ad;
+  const std::string ua = PlUpperCase(a.name), ub = PlUpperCase(b.name);
+  if (ua != ub) return ua < ub;
+  return a.name < b.name;
+}
+
+// A NUL byte would end the name early and make it another name.
+bool HasNul(const std::string& s) { return s.find('\0') != std::string::npos; }
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+// A search below a name that is a file, not a directory, is a missing path,
+// as on every other host; the system itself answers with one of two
+// name errors there.
+int SearchError(DWORD err, const std::string& dir) {
+  if (err == ERROR_NO_MORE_FILES) return kErrFileNotFound;
+  if ((err == ERROR_INVALID_NAME || err == ERROR_DIRECTORY) && dir.size() > 1) {
+    const DWORD a = GetFileAttributesW(Wide(dir.substr(0, dir.size() - 1)).c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY)) return kErrPathNotFound;
+  }
+  return static_cast<int>(err);
+}
+
 HANDLE H(FileHandle h) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(h)); }
 
 class Win32FileSystem : public FileSystem {
  public:
   int Open(const std::string& path, uint8_t mode, FileHandle& h) override {
     h = kNoHandle;
-    static const DWORD kAccess[4] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE,
-                                     GENERIC_READ};
+    if (HasNul(path)) return kErrInvalidName;
+    if ((mode & 3) == 3 || (mode & 0xF0) > 0x40) return kErrInvalidAccess;
+    static const DWORD kAccess[3] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
     DWORD share = 0;
     switch ((mode & 0xF0) >> 4) {
       case 2: share = FILE_SHARE_READ; break;
@@ -89,6 +119,7 @@ class Win32FileSystem : public FileSystem {
   }
   int Create(const std::string& path, FileHandle& h) override {
     h = kNoHandle;
+    if (HasNul(path)) return kErrInvalidName;
     HANDLE fh = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -127,7 +158,11 @@ class Win32FileSystem : public FileSystem {
     return kOk;
   }
   int SetEnd(FileHandle h) override {
-    return SetEndOfFile(H(h)) ? kOk : static_cast<int>(GetLastError());
+    if (SetEndOfFile(H(h))) return kOk;
+    // A handle opened for reading only cannot cut its file; Windows says
+    // access denied, some emulations an invalid parameter.
+    const DWORD err = GetLastError();
+    return err == ERROR_INVALID_PARAMETER ? kErrAccessDenied : static_cast<int>(err);
   }
   int Flush(FileHandle h) override {
     return FlushFileBuffers(H(h)) ? kOk : static_cast<int>(GetLastError());
@@ -142,46 +177,65 @@ class Win32FileSystem : public FileSystem {
                : static_cast<int>(GetLastError());
   }
   int Unlock(FileHandle h, uint64_t off, uint64_t len) override {
-    return UnlockFile(H(h), static_cast<DWORD>(off), static_cast<DWORD>(off >> 32),
-                      static_cast<DWORD>(len), static_cast<DWORD>(len >> 32))
-               ? kOk
-               : static_cast<int>(GetLastError());
+    if (UnlockFile(H(h), static_cast<DWORD>(off), static_cast<DWORD>(off >> 32),
+                   static_cast<DWORD>(len), static_cast<DWORD>(len >> 32)))
+      return kOk;
+    // An unlock never conflicts with anybody; some Win32 emulations still
+    // answer a range this handle does not hold with the lock conflict code.
+    const DWORD err = GetLastError();
+    return err == ERROR_LOCK_VIOLATION ? kErrNotLocked : static_cast<int>(err);
   }
   int FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e,
                 FindHandle& fh) override {
-    auto f = std::make_unique<Win32Find>();
-    f->mask = attrMask;
+    fh.reset();
+    e = FindEntry();
+    if (pattern.empty()) return kErrPathNotFound;
+    if (HasNul(pattern)) return kErrInvalidName;
+    if (IsSep(pattern.back())) return kErrFileNotFound;
+    size_t dirLen = pattern.find_last_of("\\/");
+    dirLen = dirLen == std::string::npos ? (pattern.size() > 1 && pattern[1] == ':' ? 2 : 0) : dirLen + 1;
+    const std::string dir = pattern.substr(0, dirLen), last = pattern.substr(dirLen);
+    // Wildcards are matched here, not by the system: its matching differs
+    // between versions and emulations, and it also matches the generated
+    // short names (a search for *.REK would find PROGRAM.REKX).
+    const bool wild = last.find_first_of("*?") != std::string::npos;
     WIN32_FIND_DATAW d;
-    f->h = FindFirstFileW(Wide(pattern).c_str(), &d);
-    if (f->h == INVALID_HANDLE_VALUE) {
-      const DWORD err = GetLastError();
-      return err == ERROR_NO_MORE_FILES ? kErrFileNotFound : static_cast<int>(err);
-    }
-    for (;;) {
-      Fill(d, e);
-      if (Wanted(e.attr, attrMask)) break;
-      if (!FindNextFileW(f->h, &d)) return kErrFileNotFound;
-    }
+    HANDLE h = FindFirstFileW(Wide(wild ? dir + "*" : pattern).c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE) return SearchError(GetLastError(), dir);
+    const std::vector<int> compiled = wild ? CompileWildcard(last) : std::vector<int>();
+    auto f = std::make_unique<Win32Find>();
+    do {
+      FindEntry one;
+      Fill(d, one);
+      if (!Wanted(one.attr, attrMask)) continue;
+      if (wild && !WildcardMatches(compiled, PlUpperCase(one.name))) continue;
+      f->entries.push_back(std::move(one));
+    } while (FindNextFileW(h, &d));
+    FindClose(h);
+    if (f->entries.empty()) return kErrFileNotFound;
+    std::sort(f->entries.begin(), f->entries.end(), EntryBefore);
+    e = f->entries[0];
+    f->next = 1;
     fh = std::move(f);
     return kOk;
   }
   int FindNext(FindHandle& fh, FindEntry& e) override {
     auto* f = dynamic_cast<Win32Find*>(fh.get());
-    if (!f) return kErrNoMoreFiles;
-    WIN32_FIND_DATAW d;
-    for (;;) {
-      if (!FindNextFileW(f->h, &d)) return static_cast<int>(GetLastError());
-      Fill(d, e);
-      if (Wanted(e.attr, f->mask)) return kOk;
-    }
+    if (!f) return kErrInvalidHandle;
+    if (f->next >= f->entries.size()) return kErrNoMoreFiles;
+    e = f->entries[f->next++];
+    return kOk;
   }
   int MakeDir(const std::string& path) override {
+    if (HasNul(path)) return kErrInvalidName;
     return CreateDirectoryW(Wide(path).c_str(), nullptr) ? kOk : static_cast<int>(GetLastError());
   }
   int Rename(const std::string& from, const std::string& to) override {
+    if (HasNul(from) || HasNul(to)) return kErrInvalidName;
     return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) ? kOk : static_cast<int>(GetLastError());
   }
   int Remove(const std::string& path) override {
+    if (HasNul(path)) return kErrInvalidName;
     return DeleteFileW(Wide(path).c_str()) ? kOk : static_cast<int>(GetLastError());
   }
   int CurrentDir(std::string& path) override {
