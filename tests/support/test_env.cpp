@@ -2,6 +2,10 @@
 
 #include <stdlib.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,9 +23,80 @@
 #include "platform/process.h"
 #include "tui/screen.h"
 
+#ifdef _WIN32
+namespace {
+std::wstring WideOfUtf8(const char* s) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
+  std::wstring w(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s, -1, w.data(), n);
+  w.resize(w.size() - 1);
+  return w;
+}
+}  // namespace
+
+int setenv(const char* name, const char* value, int overwrite) {
+  const std::wstring wname = WideOfUtf8(name);
+  if (!overwrite && GetEnvironmentVariableW(wname.c_str(), nullptr, 0) > 0) return 0;
+  const std::wstring wvalue = WideOfUtf8(value);
+  // The C library keeps its own copy for getenv(); keep both in step.
+  _wputenv_s(wname.c_str(), wvalue.c_str());
+  return SetEnvironmentVariableW(wname.c_str(), wvalue.c_str()) ? 0 : -1;
+}
+
+int unsetenv(const char* name) {
+  const std::wstring wname = WideOfUtf8(name);
+  _wputenv_s(wname.c_str(), L"");
+  SetEnvironmentVariableW(wname.c_str(), nullptr);
+  return 0;
+}
+#endif
+
 namespace qm::test {
 
 namespace stdfs = std::filesystem;
+
+// Host paths are UTF-8 on both systems; Windows file names are UTF-16.
+stdfs::path HostPath(const std::string& p) {
+#ifdef _WIN32
+  return stdfs::path(std::u8string(p.begin(), p.end()));
+#else
+  return stdfs::path(p);
+#endif
+}
+
+namespace {
+
+bool IsAbsolute(const std::string& p) {
+#ifdef _WIN32
+  if (p.size() >= 2 && p[1] == ':') return true;
+  if (!p.empty() && p[0] == '\\') return true;
+#endif
+  return !p.empty() && p[0] == '/';
+}
+
+std::string MakeTempDir() {
+#ifdef _WIN32
+  // The root of the temporary directory's drive when it lets us, as short a
+  // base as /tmp: message boxes and log lines show whole paths, and a long
+  // profile path would run past them.
+  std::error_code ec;
+  const stdfs::path temp = stdfs::temp_directory_path(ec);
+  if (ec) return {};
+  for (const stdfs::path& base : {temp.root_path(), temp}) {
+    for (unsigned n = GetCurrentProcessId() * 7919u + GetTickCount(), tries = 0; tries < 100; ++n, ++tries) {
+      const stdfs::path d = base / ("qmtest." + std::to_string(n % 1000000u));
+      if (CreateDirectoryW(d.c_str(), nullptr)) return d.string() + "\\";
+      if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+  }
+  return {};
+#else
+  char tmpl[] = "/tmp/qmtest.XXXXXX";
+  const char* d = mkdtemp(tmpl);
+  return d ? std::string(d) + "/" : std::string();
+#endif
+}
+}  // namespace
 
 void ResetProgramState() {
   ResetRunSettings();
@@ -43,27 +118,25 @@ void QmTest::SetUp() {
   SetFileSystem(fs.get());
   SetExitHook([](int code) { throw ProgramExited(code); });
   ResetProgramState();
-  char tmpl[] = "/tmp/qmtest.XXXXXX";
-  const char* d = mkdtemp(tmpl);
-  ASSERT_NE(d, nullptr);
-  dir_ = std::string(d) + "/";
+  dir_ = MakeTempDir();
+  ASSERT_FALSE(dir_.empty());
 }
 
 void QmTest::TearDown() {
   std::error_code ec;
-  stdfs::remove_all(dir_, ec);
+  stdfs::remove_all(HostPath(dir_), ec);
   SetExitHook(nullptr);
   SetFileSystem(nullptr);
   SetConsole(nullptr);
 }
 
-static std::string Abs(const std::string& dir, const std::string& rel) {
-  return (!rel.empty() && rel[0] == '/') ? rel : dir + rel;
+static stdfs::path Abs(const std::string& dir, const std::string& rel) {
+  return HostPath(IsAbsolute(rel) ? rel : dir + rel);
 }
 
 void QmTest::WriteFile(const std::string& rel, const Bytes& data) {
-  const std::string p = Abs(dir_, rel);
-  stdfs::create_directories(stdfs::path(p).parent_path());
+  const stdfs::path p = Abs(dir_, rel);
+  stdfs::create_directories(p.parent_path());
   std::ofstream f(p, std::ios::binary | std::ios::trunc);
   f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }

@@ -4,12 +4,20 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/host_fs.h"
 #include "tests/support/fake_console.h"
+
+#ifdef _WIN32
+// The tests set variables the POSIX way; on Windows these write the
+// process environment (UTF-8 values), which GetEnvVar reads.
+int setenv(const char* name, const char* value, int overwrite);
+int unsetenv(const char* name);
+#endif
 
 namespace qm::test {
 
@@ -18,15 +26,31 @@ using Bytes = std::vector<uint8_t>;
 // Puts every process-wide state of the program back to its start value.
 void ResetProgramState();
 
+// A host path (UTF-8) for the standard library's file functions.
+std::filesystem::path HostPath(const std::string& utf8);
+
 class QmTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
   // The temporary directory, with a trailing separator (host form = CP852
-  // form for ASCII names).
+  // form for ASCII names). The file helpers below take host paths: UTF-8,
+  // with "/" or the host's separator.
   std::string Dir() const { return dir_; }
-  std::string Path(const std::string& rel) const { return dir_ + rel; }
+  // A path below Dir() as the program writes it: on Windows every "/" of rel
+  // becomes the "\" the program puts between names itself.
+  std::string Path(const std::string& rel) const {
+#ifdef _WIN32
+    std::string p = dir_ + rel;
+    for (size_t i = dir_.size(); i < p.size(); ++i) {
+      if (p[i] == '/') p[i] = '\\';
+    }
+    return p;
+#else
+    return dir_ + rel;
+#endif
+  }
 
   // Host file helpers (paths relative to Dir() unless absolute).
   void WriteFile(const std::string& rel, const Bytes& data);
