@@ -57,7 +57,7 @@ class DamagedInputTest : public CompanyTest {
   std::set<std::string> OutsideEntries() const {
     std::set<std::string> names;
     for (const auto& e : stdfs::recursive_directory_iterator(Dir())) {
-      const std::string p = e.path().string();
+      const std::string p = e.path().generic_string();
       if (p.find("/2019/FIRMA/") != std::string::npos || p.find("/2020/FIRMA/") != std::string::npos) continue;
       names.insert(p);
     }

@@ -49,7 +49,9 @@ TEST_F(SampleTest, CompanyListRecordsAndSpecialCompanies) {
   const Company& low = CompanyByDir("FRYZJER");
   EXPECT_TRUE(low.lowerCaseNames);
   EXPECT_TRUE(IsFile(inst.root2019 + "FRYZJER/dane_pr8.rek"));
+#ifndef _WIN32  // a case-blind host finds either spelling
   EXPECT_FALSE(IsFile(inst.root2019 + "FRYZJER/DANE_PR8.REK"));
+#endif
   EXPECT_TRUE(IsFile(inst.root2019 + "FRYZJER/_2020/01.kst"));
   // Record files hold whole records.
   for (const auto& [name, size] : std::vector<std::pair<std::string, size_t>>{

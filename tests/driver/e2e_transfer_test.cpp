@@ -377,7 +377,8 @@ TEST_F(EndToEnd, ReplaceAllAnsweredInTheGlobalTransferHoldsForEveryCompany) {
   const RunResult r = Run("PgDn PgDn PgDn F5 A Enter F5 Enter B Enter B Enter Enter B Enter");
   ASSERT_EQ(r.exitCode, 0) << LastScreens(2);
   EXPECT_EQ(r.keysLeft, 0u) << LastScreens(2);
-  EXPECT_TRUE(Saw("Stwierdzono obecność pliku " + Cp852ToUtf8(inst.root2020) + "#BIN020/2020_lp2.cc"));
+  EXPECT_TRUE(Saw("Stwierdzono obecność pliku " + Cp852ToUtf8(inst.root2020) + "#BIN020" + kPathSep +
+                  "2020_lp2.cc"));
   ExpectGlobal(false);
   for (const Company& c : inst.companies) {
     if (!c.has2019Dir) continue;
@@ -448,7 +449,8 @@ TEST_F(EndToEnd, ClearedOptionsCarryOnlyWhatIsLeftAndHiddenJournalsAreRenamed) {
       EXPECT_TRUE(IsFile(inst.root2019 + c.dir + "/2020K990.1~"));
     }
   }
-  EXPECT_TRUE(Saw("Zmiana nazwy pliku " + Cp852ToUtf8(inst.root2019) + "ZRODLO/2020K990.2 na "));
+  EXPECT_TRUE(Saw("Zmiana nazwy pliku " + Cp852ToUtf8(inst.root2019) + "ZRODLO" + kPathSep +
+                  "2020K990.2 na "));
   Expect2019Tree(true);
 }
 

@@ -14,6 +14,14 @@
 namespace qm::test {
 namespace {
 
+// A path written with "/" as the program spells it on this host.
+std::string HostSep(std::string p) {
+  for (char& c : p) {
+    if (c == '/') c = kPathSep;
+  }
+  return p;
+}
+
 class StartupTest : public QmTest {
  protected:
   void SetUp() override {
@@ -40,17 +48,18 @@ class StartupTest : public QmTest {
 };
 
 TEST_F(StartupTest, PathsFileLinesInAnyOrderWithoutSectionLine) {
-  WriteText("qm19-20.PTH", "ZEV_2020=/nowy/2020\r\n ZEV_2019=/ignored\r\nzev_2019=/ignored2\r\nZEV_2019=/stary/2019\r\n");
+  WriteText("qm19-20.PTH",
+            HostSep("ZEV_2020=/nowy/2020\r\n ZEV_2019=/ignored\r\nzev_2019=/ignored2\r\nZEV_2019=/stary/2019\r\n"));
   ReadPathsFile();
-  EXPECT_EQ(SourceRoot, "/stary/2019/");
-  EXPECT_EQ(TargetRoot, "/nowy/2020/");
+  EXPECT_EQ(SourceRoot, HostSep("/stary/2019/"));
+  EXPECT_EQ(TargetRoot, HostSep("/nowy/2020/"));
 }
 
 TEST_F(StartupTest, PathsFileWithLfLinesAndEmptyValue) {
-  WriteText("qm19-20.PTH", "[PATHS]\nZEV_2019=\nZEV_2020=/x/\n");
+  WriteText("qm19-20.PTH", HostSep("[PATHS]\nZEV_2019=\nZEV_2020=/x/\n"));
   ReadPathsFile();
-  EXPECT_EQ(SourceRoot, "/");
-  EXPECT_EQ(TargetRoot, "/x//");  // a value that ends with the separator gets a second one
+  EXPECT_EQ(SourceRoot, HostSep("/"));
+  EXPECT_EQ(TargetRoot, HostSep("/x//"));  // a value that ends with the separator gets a second one
 }
 
 TEST_F(StartupTest, MissingPathsFileKeepsDefaultsAndWritesNothing) {
@@ -61,15 +70,15 @@ TEST_F(StartupTest, MissingPathsFileKeepsDefaultsAndWritesNothing) {
 }
 
 TEST_F(StartupTest, SavedPathsLoseTheirSeparatorAndGetItBackWhenRead) {
-  SourceRoot = "/dane/ZEV/2019/";
-  TargetRoot = "/dane/ZEV/2020/";
+  SourceRoot = HostSep("/dane/ZEV/2019/");
+  TargetRoot = HostSep("/dane/ZEV/2020/");
   SavePathsFile();
-  EXPECT_EQ(ReadText("qm19-20.PTH"), "[PATHS]\r\nZEV_2019=/dane/ZEV/2019\r\nZEV_2020=/dane/ZEV/2020\r\n");
+  EXPECT_EQ(ReadText("qm19-20.PTH"), HostSep("[PATHS]\r\nZEV_2019=/dane/ZEV/2019\r\nZEV_2020=/dane/ZEV/2020\r\n"));
   SourceRoot = "x";
   TargetRoot = "y";
   ReadPathsFile();
-  EXPECT_EQ(SourceRoot, "/dane/ZEV/2019/");
-  EXPECT_EQ(TargetRoot, "/dane/ZEV/2020/");
+  EXPECT_EQ(SourceRoot, HostSep("/dane/ZEV/2019/"));
+  EXPECT_EQ(TargetRoot, HostSep("/dane/ZEV/2020/"));
 }
 
 TEST_F(StartupTest, SavingIntoAnUncreatableFileIsSilent) {
@@ -130,8 +139,12 @@ TEST_F(StartupTest, QuestionMarkAnywhereInFirstArgumentShowsUsage) {
 
 TEST_F(StartupTest, TitleLinesAndDefaultPaths) {
   EXPECT_EQ(RunStartUp(), -1);
-  EXPECT_EQ(SourceRoot, "/ZEV_2019/");
+  EXPECT_EQ(SourceRoot, HostSep("/ZEV_2019/"));
+#ifdef _WIN32
+  EXPECT_EQ(TargetRoot, Dir().substr(0, 3));  // the root of the program's drive
+#else
   EXPECT_EQ(TargetRoot, "/");
+#endif
   EXPECT_EQ(con.Row(1).substr(0, 70),
             " PROGRAM DO PRZEPCHNIĘCIA DANYCH ZEV_QM Z ROKU 2019 NA 2020 1.05(x86)");
   EXPECT_EQ(con.Attr(2, 1), 10);
@@ -147,9 +160,9 @@ TEST_F(StartupTest, TargetFromCommandLineThenPathsFileOverrides) {
   SetCommandArgs({"/kprspis:X.DAT", "/dane/2020"});
   EXPECT_EQ(RunStartUp(), -1);
   EXPECT_EQ(TargetRoot, "/dane/2020");  // no separator added here
-  WriteText("qm19-20.PTH", "ZEV_2020=/z/pliku\r\n");
+  WriteText("qm19-20.PTH", HostSep("ZEV_2020=/z/pliku\r\n"));
   EXPECT_EQ(RunStartUp(), -1);
-  EXPECT_EQ(TargetRoot, "/z/pliku/");
+  EXPECT_EQ(TargetRoot, HostSep("/z/pliku/"));
 }
 
 TEST_F(StartupTest, LogScrollsBetweenRows3And24) {

@@ -51,13 +51,17 @@ TEST_F(FsLookup, ExistingNamesAreFoundWhateverTheirCase) {
   // disk, under the name as given.
   WriteVia(Path("X/2020_ROK.REK"), "nowy");
   EXPECT_EQ(ReadText("x/2020_ROK.REK"), "nowy");
+#ifndef _WIN32  // a case-blind host cannot hold both spellings anyway
   EXPECT_FALSE(Exists("X"));
+#endif
 
   // Creating an existing file in another spelling replaces that file rather
   // than adding a second one next to it.
   WriteVia(Path("2019_ROK.REK"), "zmieniony");
   EXPECT_EQ(ReadText("2019_rok.rek"), "zmieniony");
+#ifndef _WIN32
   EXPECT_FALSE(Exists("2019_ROK.REK"));
+#endif
 }
 
 TEST_F(FsLookup, MissingNamesTellFileFromPath) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include "fileio/cp852.h"
@@ -15,6 +16,8 @@ namespace {
 
 using FsOps = QmTest;
 
+#ifndef _WIN32
+// On Windows the codes are the system's own.
 TEST(FsErrorCodes, HostErrorsMapToWin32Codes) {
   const struct {
     int err;
@@ -49,6 +52,7 @@ TEST(FsErrorCodes, HostErrorsMapToWin32Codes) {
   };
   for (const auto& row : table) EXPECT_EQ(HostErrorCode(row.err), row.code) << "errno " << row.err;
 }
+#endif
 
 TEST_F(FsOps, HandlesReadWriteSeekAndCut) {
   FileHandle h;
@@ -94,6 +98,7 @@ TEST_F(FsOps, HandlesReadWriteSeekAndCut) {
   EXPECT_EQ(fs->Open(Path("a.dat"), 0x50, h), kErrInvalidAccess);
 }
 
+#ifndef _WIN32  // Windows keeps read-only files itself (and Wine run as root cannot)
 TEST_F(FsOps, ReadOnlyFilesRefuseWritingAndRemoval) {
   WriteText("ro.dat", "stare");
   ASSERT_EQ(chmod(Path("ro.dat").c_str(), 0444), 0);
@@ -116,6 +121,7 @@ TEST_F(FsOps, ReadOnlyFilesRefuseWritingAndRemoval) {
   EXPECT_EQ(fs->Close(h), kOk);
   EXPECT_EQ(ReadText("nowy.dat"), "ok");
 }
+#endif
 
 TEST_F(FsOps, DirectoriesAreMadeOnceInTheirExistingParent) {
   MakeDir("Rok2020");
@@ -146,7 +152,9 @@ TEST_F(FsOps, RenameNeverReplaces) {
   // Only the case changes: allowed, and the new spelling is kept.
   EXPECT_EQ(fs->Rename(Path("stary.dat"), Path("STARY.DAT")), kOk);
   EXPECT_TRUE(Exists("STARY.DAT"));
+#ifndef _WIN32
   EXPECT_FALSE(Exists("stary.dat"));
+#endif
   // Into another directory, under a name with a trailing "~".
   MakeDir("Sub");
   EXPECT_EQ(fs->Rename(Path("stary.dat"), Path("SUB/stary.dat~")), kOk);
@@ -157,10 +165,11 @@ TEST_F(FsOps, RenameNeverReplaces) {
 }
 
 TEST_F(FsOps, RelativeNamesStartAtTheCurrentDirectory) {
-  char saved[4096];
-  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  const std::filesystem::path saved = std::filesystem::current_path();
   MakeDir(Cp852ToUtf8(Pl("Bieżący")));
-  ASSERT_EQ(chdir(Path(Cp852ToUtf8(Pl("Bieżący"))).c_str()), 0);
+  std::error_code ec;
+  std::filesystem::current_path(HostPath(Path(Cp852ToUtf8(Pl("Bieżący")))), ec);
+  ASSERT_FALSE(ec) << ec.message();
   std::string cur;
   const int rc = fs->CurrentDir(cur);
   FileHandle h = kNoHandle;
@@ -169,7 +178,8 @@ TEST_F(FsOps, RelativeNamesStartAtTheCurrentDirectory) {
   FindEntry e;
   FindHandle fh;
   const int findRc = fs->FindFirst("NOWY.*", kAttrAnyFile, e, fh);
-  ASSERT_EQ(chdir(saved), 0);
+  std::filesystem::current_path(saved, ec);
+  ASSERT_FALSE(ec) << ec.message();
 
   EXPECT_EQ(rc, kOk);
   EXPECT_EQ(cur, Path(Pl("Bieżący")));

@@ -1,8 +1,10 @@
 // Sharing modes and byte-range locks between open files of this process
 // and of another process: the rules other workstations rely on.
 #include <fcntl.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <string>
 
@@ -122,6 +124,9 @@ TEST_F(FsShare, LocksAreExclusiveAndBelongToTheirOpenFile) {
   EXPECT_EQ(fs->Lock(a, 100, 1), kOk);
 }
 
+// Another process made by fork(); the Windows build starts a second copy of
+// its test program instead (the *_win32_test files).
+#ifndef _WIN32
 // The other side runs in a child process that talks through two pipes: it
 // waits for a byte before each step and answers with one after it.
 class Child {
@@ -237,6 +242,8 @@ TEST_F(FsShare, TwoCopiesOfTheProgramShareAndLockAsOnWin32) {
   CloseNow(h);
   EXPECT_EQ(OpenAs(kAccessRead | kShareDenyAll, x), kOk);
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace qm::test
