@@ -19,8 +19,11 @@ command -v tmux >/dev/null 2>&1 || { echo "tmux not found: skipped"; exit 77; }
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 WORK=$(mktemp -d /tmp/qmtmux.XXXXXX)
-SOCKET=qmtest$$
-TMUX_CMD="tmux -u -L $SOCKET -f /dev/null"
+# Every start gets a server of its own: a server whose last session was
+# just killed is still going away, and a new session on its socket can catch
+# it exiting.
+STARTS=0
+TMUX_CMD="tmux -u -L qmtest$$-0 -f /dev/null"
 FAILED=0
 CASE=""
 
@@ -57,7 +60,9 @@ stty -g >"$DIR/stty.after"
 exec sleep 600
 WRAP
   chmod +x "$DIR/run.sh"
-  $TMUX_CMD kill-session -t qm >/dev/null 2>&1
+  $TMUX_CMD kill-server >/dev/null 2>&1
+  STARTS=$((STARTS + 1))
+  TMUX_CMD="tmux -u -L qmtest$$-$STARTS -f /dev/null"
   $TMUX_CMD new-session -d -s qm -x "$cols" -y "$rows" "$DIR/run.sh $*"
 }
 
