@@ -1,5 +1,6 @@
 #include "convert/ledger.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -106,10 +107,32 @@ int TargetMonth(const uint8_t* entry) {
   return target.month;
 }
 
+// A journal is scanned in blocks of entries: a year's journals are most of
+// an installation's bytes, and one host read per entry would cost more than
+// copying them.
+constexpr int64_t kScanEntries = 64;
+
+// Reads entries first .. first + n - 1 (numbered from 1) into buf; gives how
+// many whole entries came. When the block cannot be read, its entries are
+// read one by one, so that the box names the very entry that failed.
+int64_t ReadEntries(FileHandle h, int64_t first, int64_t n, uint8_t* buf) {
+  const int64_t offset = (first - 1) * kLedgerRecSize;
+  uint32_t got = 0;
+  if (Fs().Seek(h, offset) == kOk &&
+      Fs().Read(h, buf, static_cast<uint32_t>(n * kLedgerRecSize), got) == kOk)
+    return got / kLedgerRecSize;
+  for (int64_t k = 0; k < n; ++k) {
+    if (Fs().Seek(h, offset + k * kLedgerRecSize) != kOk ||
+        Fs().Read(h, buf + k * kLedgerRecSize, kLedgerRecSize, got) != kOk || got != kLedgerRecSize)
+      return k;
+  }
+  return n;
+}
+
 // Corrects one 2019 journal; false when the exclusive open failed, which
 // ends the whole correction.
 bool CorrectJournal(const std::string& journal, const std::string& journalName,
-                    const std::string& target, uint8_t* entry, int32_t& corrected) {
+                    const std::string& target, uint8_t* block, int32_t& corrected) {
   FileHandle h = kNoHandle;
   if (Fs().Open(journal, kAccessReadWrite | kShareDenyAll, h) != kOk) {
     ErrorBox(TwoCentred(Pl("Błąd wyłącznego dostępu do pliku"), journal));
@@ -118,32 +141,42 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
   int64_t size = 0;
   if (Fs().Size(h, size) != kOk) size = 0;
   const int64_t count = size / kLedgerRecSize;
-  for (int64_t i = 1; i <= count; ++i) {
-    uint32_t got = 0;
-    if (Fs().Read(h, entry, kLedgerRecSize, got) != kOk || got != kLedgerRecSize) {
-      ErrorBox(TwoCentred(Pl("Błąd odczytu rekordu #") + Num(i), Pl("z pliku: ") + journalName));
-      break;
+  bool stop = false;
+  for (int64_t first = 1; first <= count && !stop; first += kScanEntries) {
+    const int64_t n = std::min(kScanEntries, count - first + 1);
+    const int64_t avail = ReadEntries(h, first, n, block);
+    for (int64_t k = 0; k < n && !stop; ++k) {
+      const int64_t i = first + k;
+      if (k >= avail) {
+        ErrorBox(TwoCentred(Pl("Błąd odczytu rekordu #") + Num(i), Pl("z pliku: ") + journalName));
+        stop = true;
+        break;
+      }
+      uint8_t* entry = block + k * kLedgerRecSize;
+      if (GetU16(entry, kFlags) & kStruckOut) continue;
+      const int month = TargetMonth(entry);
+      if (month == 0) continue;
+      const std::string name2020 = "2020K990." + Num(month);
+      if (!AppendEntry(target + name2020, entry)) {
+        ErrorBox(TwoCentred(Pl("Błąd dopisania rekordu #") + Num(i), Pl("do pliku: ") + name2020));
+        stop = true;
+        break;
+      }
+      PutU16(entry, kFlags, kStruckOut);
+      if (Fs().Seek(h, (i - 1) * kLedgerRecSize) != kOk) {
+        ErrorBox(TwoCentred(Pl("Błąd Seek celem zapisu poprawki #") + Num(i),
+                            Pl("z pliku: ") + journalName));
+        stop = true;
+        break;
+      }
+      uint32_t put = 0;
+      if (Fs().Write(h, entry, kLedgerRecSize, put) != kOk || put != kLedgerRecSize) {
+        ErrorBox(TwoCentred(Pl("Błąd zapisu poprawki #") + Num(i), Pl("z pliku: ") + journalName));
+        stop = true;
+        break;
+      }
+      ++corrected;
     }
-    if (GetU16(entry, kFlags) & kStruckOut) continue;
-    const int month = TargetMonth(entry);
-    if (month == 0) continue;
-    const std::string name2020 = "2020K990." + Num(month);
-    if (!AppendEntry(target + name2020, entry)) {
-      ErrorBox(TwoCentred(Pl("Błąd dopisania rekordu #") + Num(i), Pl("do pliku: ") + name2020));
-      break;
-    }
-    PutU16(entry, kFlags, kStruckOut);
-    if (Fs().Seek(h, (i - 1) * kLedgerRecSize) != kOk) {
-      ErrorBox(TwoCentred(Pl("Błąd Seek celem zapisu poprawki #") + Num(i),
-                          Pl("z pliku: ") + journalName));
-      break;
-    }
-    uint32_t put = 0;
-    if (Fs().Write(h, entry, kLedgerRecSize, put) != kOk || put != kLedgerRecSize) {
-      ErrorBox(TwoCentred(Pl("Błąd zapisu poprawki #") + Num(i), Pl("z pliku: ") + journalName));
-      break;
-    }
-    ++corrected;
   }
   Fs().Close(h);
   return true;
@@ -194,13 +227,13 @@ void HideConvertedFile(const std::string& path) {
 void CorrectLedgerJournal(const std::string& companyDir) {
   const std::string source = CompanySource(companyDir);
   const std::string target = CompanyTarget(companyDir);
-  std::vector<uint8_t> entry(kLedgerRecSize);
+  std::vector<uint8_t> block(kScanEntries * kLedgerRecSize);
   int32_t corrected = 0;
   for (int m = 1; m <= 12; ++m) {
     const std::string name = "2019K990." + Num(m);
     const std::string journal = source + name;
     if (FileSizeOf(journal) <= 0) continue;
-    if (!CorrectJournal(journal, name, target, entry.data(), corrected)) return;
+    if (!CorrectJournal(journal, name, target, block.data(), corrected)) return;
   }
   if (corrected > 0) {
     InfoBox(std::string(1, kMsgCentre) + Pl("Dokonano korekty ") + Num(corrected) + Pl(" zapisów") +

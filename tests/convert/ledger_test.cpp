@@ -1,6 +1,7 @@
 // Ledger journals: 2020 entries and repayments carried from the 2019
 // directory, the carried files hidden, and 2019 journals corrected.
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "convert/copy_engine.h"
@@ -9,6 +10,7 @@
 #include "fileio/record_fields.h"
 #include "platform/host_fs.h"
 #include "tests/convert/copy_support.h"
+#include "tests/support/faulty_fs.h"
 
 namespace qm::test {
 namespace {
@@ -159,6 +161,63 @@ TEST_F(LedgerTest, AJournalHeldOpenByAnotherUserEndsTheWholeCorrection) {
   Fs().Close(other);
   EXPECT_TRUE(ScreensShow("Błąd wyłącznego dostępu do pliku"));
   EXPECT_FALSE(Exists(Dst("2020K990.1")));  // April was not looked at either
+  EXPECT_EQ(con.PendingCount(), 0u);
+}
+
+// A long journal is read in blocks: entries to move at the ends of blocks
+// and in the last, partly filled one are all found and struck where they
+// stand.
+TEST_F(LedgerTest, EntriesAnywhereInALongJournalAreFoundAndStruckInPlace) {
+  std::vector<Bytes> entries;
+  const std::set<size_t> moving = {0, 63, 64, 127, 128, 149};
+  for (size_t i = 0; i < 150; ++i)
+    entries.push_back(Entry(static_cast<uint32_t>(i), moving.count(i) ? kMar2020 : kDec2019, kNone, 0, 0));
+  Bytes file;
+  for (const Bytes& e : entries) file.insert(file.end(), e.begin(), e.end());
+  WriteFile(Src("2019K990.12"), file);
+  con.Keys("Enter");
+
+  CorrectLedgerJournal(kCompany);
+
+  Bytes carried, expected2019;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    Bytes e = entries[i];
+    if (moving.count(i)) {
+      carried.insert(carried.end(), e.begin(), e.end());
+      PutU16(e.data(), 30, 0x0002);
+    }
+    expected2019.insert(expected2019.end(), e.begin(), e.end());
+  }
+  EXPECT_EQ(ReadFile(Dst("2020K990.3")), carried);
+  EXPECT_EQ(ReadFile(Src("2019K990.12")), expected2019);
+  EXPECT_TRUE(ScreensShow("Dokonano korekty 6 zapisów"));
+}
+
+// An entry that cannot be read is named by its own number, not by the first
+// of its block; what came before it is corrected, nothing after it.
+TEST_F(LedgerTest, AnUnreadableEntryIsNamedAndEndsTheJournal) {
+  Bytes file;
+  for (uint32_t i = 0; i < 100; ++i) {
+    const Bytes e = Entry(i, i == 10 || i == 90 ? kJan2020 : kDec2019, kNone, 0, 0);
+    file.insert(file.end(), e.begin(), e.end());
+  }
+  WriteFile(Src("2019K990.12"), file);
+  FaultyFs faulty(*fs);
+  SetFileSystem(&faulty);
+  // The first block comes whole; the second one fails, and so does every
+  // read of its entries after the first six.
+  faulty.FailAt(FsOp::Read, 2, kErrReadFault);
+  faulty.FailAt(FsOp::Read, 9, kErrReadFault, true);
+  con.Keys("Enter Enter");
+  CorrectLedgerJournal(kCompany);
+  SetFileSystem(fs.get());
+  EXPECT_TRUE(ScreensShow("Błąd odczytu rekordu #71"));
+  EXPECT_TRUE(ScreensShow("z pliku: 2019K990.12"));
+  EXPECT_TRUE(ScreensShow("Dokonano korekty 1 zapisów"));
+  const Bytes after = ReadFile(Src("2019K990.12"));
+  ASSERT_EQ(after.size(), file.size());
+  EXPECT_EQ(GetU16(after.data() + 10 * kEntry, 30), 0x0002);
+  EXPECT_EQ(GetU16(after.data() + 90 * kEntry, 30), GetU16(file.data() + 90 * kEntry, 30));
   EXPECT_EQ(con.PendingCount(), 0u);
 }
 
