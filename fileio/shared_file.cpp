@@ -1,5 +1,6 @@
 #include "fileio/shared_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -510,8 +511,23 @@ bool SharedFile::Append(const uint8_t* buf) {
 
 void SharedFile::Compare(const uint8_t*, const uint8_t*, int16_t& res) { res = 0; }
 
+bool SharedFile::ReadRecords(int32_t first, int32_t n, uint8_t* buf) {
+  if (!SeekRecord(first)) return false;
+  ClearIO();
+  const uint32_t want = static_cast<uint32_t>(n) * static_cast<uint32_t>(RecSize);
+  uint32_t got = 0;
+  SetPending(file.IsOpen() ? Fs().Read(file.handle, buf, want, got) : kErrInvalidHandle);
+  Transferred = static_cast<int32_t>(got / static_cast<uint32_t>(RecSize));
+  return CheckIO() && got == want;
+}
+
 bool SharedFile::InsertSorted(const uint8_t* rec) {
-  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(RecSize)]);
+  // The records below the new one are read a block at a time (nobody else
+  // may touch the file under the whole-file lock), but they still move one
+  // record per write, from the top down: a failure then leaves at worst the
+  // record moved last standing twice, never one lost.
+  const int32_t perBlock = std::max<int32_t>(1, static_cast<int32_t>(kInsertReadBlock / RecSize));
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(perBlock) * RecSize]);
   if (!buffer) return false;
   if (!LockAll(WaitAsk)) return false;
   if (!Append(rec)) FatalIOError(Pl("dopisania do ") + Pl(" pliku"));
@@ -524,21 +540,31 @@ bool SharedFile::InsertSorted(const uint8_t* rec) {
     InsertedAt = 0;
     result = true;
   } else {
-    // Records move up one place, one at a time from the end, so a failure
-    // leaves at worst the last moved record standing twice.
-    for (int32_t i = count - 2; i >= 0; --i) {
-      InsertedAt = i;
-      if (progress) progress->Step(1);
-      if (!ReadAt(i, buffer.get())) FatalIOError(Pl("odczytu") + Pl(" danych"));
-      int16_t res = 0;
-      Compare(buffer.get(), rec, res);
-      if (res >= 0) {
-        InsertedAt = i + 1;
-        result = WriteAt(i + 1, rec);
-        break;
+    bool placed = false;
+    for (int32_t i = count - 2; !placed;) {
+      const int32_t low = std::max(0, i - perBlock + 1);
+      if (!ReadRecords(low, i - low + 1, buffer.get())) FatalIOError(Pl("odczytu") + Pl(" danych"));
+      // The bar moves a block at a time: a step per record costs more than
+      // the move itself in a long list.
+      const int32_t top = i;
+      for (; i >= low && !placed; --i) {
+        InsertedAt = i;
+        const uint8_t* existing = buffer.get() + static_cast<size_t>(i - low) * RecSize;
+        int16_t res = 0;
+        Compare(existing, rec, res);
+        if (res >= 0) {
+          InsertedAt = i + 1;
+          result = WriteAt(i + 1, rec);
+          placed = true;
+        } else {
+          if (!WriteAt(i + 1, existing)) FatalIOError(Pl("zapisu") + Pl(" danych"));
+          if (i == 0) {
+            result = WriteAt(0, rec);
+            placed = true;
+          }
+        }
       }
-      if (!WriteAt(i + 1, buffer.get())) FatalIOError(Pl("zapisu") + Pl(" danych"));
-      if (i == 0) result = WriteAt(0, rec);
+      if (progress) progress->Step(top - i);
     }
   }
   if (progress) progress->Done();

@@ -59,6 +59,9 @@ enum FileState : uint8_t { StateClosed = 0, StateOpened = 1, StateCreated = 2, S
 inline constexpr size_t kSharedNameCap = 79;   // names kept by SharedFile
 inline constexpr size_t kAssignedNameCap = 259;  // names a file variable holds
 inline constexpr uint32_t kWholeFileLength = 0x7FFFFFFF;
+// Bytes of records a sorted insertion reads at a time while it looks for
+// the new record's place.
+inline constexpr size_t kInsertReadBlock = 64 * 1024;
 
 // The record file as the host sees it: handle, record size in force for
 // seeks, reads, writes and lock ranges, and the assigned name.
@@ -137,6 +140,8 @@ class SharedFile {
 
  private:
   bool OpenExisting(WaitMode wait, bool ask);
+  // n whole records from record first on, in one host read.
+  bool ReadRecords(int32_t first, int32_t n, uint8_t* buf);
   int pendingIO_ = 0;
 };
 

@@ -283,6 +283,67 @@ TEST_F(SharedFileTest, InsertSortedLocksTheWholeFile) {
   SetFileSystem(fs.get());
 }
 
+// Records of 1,000 bytes, 65 to a read of the search: an insertion near the
+// start of a long file crosses several reads.
+class WideFile : public SharedFile {
+ public:
+  explicit WideFile(const std::string& name) : SharedFile(name, 1000) {}
+  void Compare(const uint8_t* existing, const uint8_t* newRec, int16_t& res) override {
+    res = existing[0] > newRec[0] ? -1 : 0;
+  }
+};
+Bytes Wide(uint8_t key, uint8_t id) {
+  Bytes r(1000, id);
+  r[0] = key;
+  return r;
+}
+
+TEST_F(SharedFileTest, InsertSortedAcrossSeveralReadsMovesEveryRecordOnce) {
+  Bytes all;
+  for (int i = 0; i < 200; ++i) {
+    const Bytes r = Wide(static_cast<uint8_t>(i), static_cast<uint8_t>(i));
+    all.insert(all.end(), r.begin(), r.end());
+  }
+  WriteFile("w.dat", all);
+  {
+    SharedFilePtr<WideFile> f(new WideFile(Path("w.dat")));
+    ASSERT_TRUE(f->Open(OpenOrCreate, WaitRetry));
+    EXPECT_TRUE(f->InsertSorted(Wide(9, 0xEE).data()));  // after key 9
+    EXPECT_EQ(f->InsertedAt, 10);
+  }
+  Bytes expected(all.begin(), all.begin() + 10 * 1000);
+  const Bytes added = Wide(9, 0xEE);
+  expected.insert(expected.end(), added.begin(), added.end());
+  expected.insert(expected.end(), all.begin() + 10 * 1000, all.end());
+  EXPECT_EQ(ReadFile("w.dat"), expected);
+}
+
+// A write failing in the middle of a long move leaves the record moved last
+// standing twice and loses none.
+TEST_F(SharedFileTest, InsertSortedFailingInALongMoveLosesNoRecord) {
+  Bytes all;
+  for (int i = 0; i < 200; ++i) {
+    const Bytes r = Wide(static_cast<uint8_t>(i), static_cast<uint8_t>(i));
+    all.insert(all.end(), r.begin(), r.end());
+  }
+  WriteFile("w.dat", all);
+  FaultFs faults(*fs);
+  SetFileSystem(&faults);
+  con.Keys("t");
+  {
+    SharedFilePtr<WideFile> f(new WideFile(Path("w.dat")));
+    ASSERT_TRUE(f->Open(OpenOrCreate, WaitRetry));
+    faults.writesBeforeFailure = 101;  // the append and 100 moves
+    EXPECT_THROW(f->InsertSorted(Wide(0, 0xEE).data()), ProgramExited);
+    faults.writesBeforeFailure = -1;
+  }
+  SetFileSystem(fs.get());
+  // Records 100 to 199 moved up; record 100 stands at 100 and 101.
+  Bytes expected(all.begin(), all.begin() + 101 * 1000);
+  expected.insert(expected.end(), all.begin() + 100 * 1000, all.end());
+  EXPECT_EQ(ReadFile("w.dat"), expected);
+}
+
 TEST_F(SharedFileTest, LockRangeOfRecords) {
   FaultFs faults(*fs);
   SetFileSystem(&faults);
