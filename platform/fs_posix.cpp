@@ -75,10 +75,12 @@ std::string JoinHost(const std::string& dir, const std::string& nameUtf8) {
 // Win32 read-only attribute: no write permission for the class of users the
 // program falls in (the superuser: no write bit at all).
 bool ModeReadOnly(const struct stat& st) {
-  const uid_t uid = geteuid();
+  // The program never changes its identity: asked once.
+  static const uid_t uid = geteuid();
+  static const gid_t gid = getegid();
   if (uid == 0) return (st.st_mode & 0222) == 0;
   if (st.st_uid == uid) return (st.st_mode & S_IWUSR) == 0;
-  if (st.st_gid == getegid()) return (st.st_mode & S_IWGRP) == 0;
+  if (st.st_gid == gid) return (st.st_mode & S_IWGRP) == 0;
   return (st.st_mode & S_IWOTH) == 0;
 }
 
@@ -422,15 +424,32 @@ bool ShareAllowed(int markerFd, int access, int share, int dataFd) {
   const bool wantRead = access != 1, wantWrite = access != 0;
   const bool denyRead = share <= 1 || share == 3, denyWrite = share <= 2;
   if (markerFd >= 0) {
-    int err = 0;
-    if (wantRead) SetLock(markerFd, F_RDLCK, kMarkerBase + kHasRead, 1, err);
-    if (wantWrite) SetLock(markerFd, F_RDLCK, kMarkerBase + kHasWrite, 1, err);
-    if (denyRead) SetLock(markerFd, F_RDLCK, kMarkerBase + kDenyRead, 1, err);
-    if (denyWrite) SetLock(markerFd, F_RDLCK, kMarkerBase + kDenyWrite, 1, err);
-    if (wantRead && OthersHold(markerFd, kMarkerBase + kDenyRead, 1)) return false;
-    if (wantWrite && OthersHold(markerFd, kMarkerBase + kDenyWrite, 1)) return false;
-    if (denyRead && OthersHold(markerFd, kMarkerBase + kHasRead, 1)) return false;
-    if (denyWrite && OthersHold(markerFd, kMarkerBase + kHasWrite, 1)) return false;
+    // Neighbouring markers are placed and probed in one call per run: a
+    // lock over several bytes conflicts with exactly what the one-byte locks
+    // would.
+    const bool set[4] = {wantRead, wantWrite, denyRead, denyWrite};
+    const bool probe[4] = {denyRead, denyWrite, wantRead, wantWrite};
+    for (int i = 0; i < 4;) {
+      if (!set[i]) {
+        ++i;
+        continue;
+      }
+      int run = 1;
+      while (i + run < 4 && set[i + run]) ++run;
+      int err = 0;
+      SetLock(markerFd, F_RDLCK, kMarkerBase + i, run, err);
+      i += run;
+    }
+    for (int i = 0; i < 4;) {
+      if (!probe[i]) {
+        ++i;
+        continue;
+      }
+      int run = 1;
+      while (i + run < 4 && probe[i + run]) ++run;
+      if (OthersHold(markerFd, kMarkerBase + i, run)) return false;
+      i += run;
+    }
   }
   // A byte-range lock held elsewhere means that some program has the file
   // open, which an open denying others must not ignore.
@@ -512,7 +531,9 @@ int PosixFileSystem::OpenResolved(const std::string& host, int access, int share
     close(fd);
     return kErrAccessDenied;
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // Only the status flags count here, and O_NONBLOCK (against a FIFO that
+  // would block the open) is the only one the open set.
+  fcntl(fd, F_SETFL, 0);
   OpenFile f;
   f.fd = fd;
   f.access = access;
@@ -756,17 +777,36 @@ int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, Fin
   if (IsSep(pattern.back())) return kErrFileNotFound;
   const SplitPath sp = Split(pattern);
   if (sp.parts.empty()) return kErrFileNotFound;
+  const std::string& last = sp.parts.back();
+  auto find = std::make_unique<PosixFind>();
+  // Most names are asked for as they are spelt on disk: one status call.
+  std::string exactDir = sp.absolute ? "/" : "";
+  for (size_t i = 0; i + 1 < sp.parts.size(); ++i) exactDir = JoinHost(exactDir, Cp852ToUtf8(sp.parts[i]));
+  bool exactMissing = false;
+  if (!HasWildcard(last) && last != "." && last != "..") {
+    const std::string exact = JoinHost(exactDir, Cp852ToUtf8(last));
+    struct stat st;
+    if (stat(exact.c_str(), &st) != 0) {
+      exactMissing = errno == ENOENT;
+    } else {
+      FindEntry one;
+      if (!EntryFor(st, last, one) || !MaskAllows(one.attr, attrMask)) return kErrFileNotFound;
+      e = one;
+      find->entries.push_back(std::move(one));
+      find->next = 1;
+      fh = std::move(find);
+      return kOk;
+    }
+  }
   std::string dir;
   struct stat dirSt;
   int rc = names_.ResolveDirs(sp, sp.parts.size() - 1, dir, dirSt);
   if (rc != kOk) return rc;
-  const std::string& last = sp.parts.back();
   const std::string dirName = dir.empty() ? "." : dir;
-  auto find = std::make_unique<PosixFind>();
   if (!HasWildcard(last)) {
     std::string hostName;
     struct stat st;
-    rc = names_.FindInDir(dir, &dirSt, last, false, hostName, st);
+    rc = names_.FindInDir(dir, &dirSt, last, exactMissing && dir == exactDir, hostName, st);
     if (rc != kOk) return rc == kErrPathNotFound ? kErrPathNotFound : rc;
     FindEntry one;
     const bool ok = EntryFor(st, last == "." || last == ".." ? last : Utf8ToCp852(hostName), one);
