@@ -6,6 +6,8 @@
 #include "convert/annual_settings.h"
 #include "driver/company_text_data.h"
 #include "driver/package_config.h"
+#include "driver/progress_log.h"
+#include "fileio/cp852.h"
 
 namespace qm {
 
@@ -21,7 +23,13 @@ void ConvertCompanyTextData(const std::string& source, const std::string& dest) 
   record->SetText("PATH", "ZEV2019", PreviousYearPath);
   // The destination is loaded as it stands and written back, so whatever
   // the 2020 file holds beyond the table stays; no overwrite question.
-  CompanyTextData::Transfer(dest, 0, *record);
+  // A write-back that fails would leave the company's 2020 data short
+  // without a word: it is reported like any other failed write.
+  if (!CompanyTextData::Transfer(dest, 0, *record)) {
+    LogColour(kLogError);
+    LogLine(Pl("Błąd zapisu do pliku ") + dest);
+    WaitKey();
+  }
 }
 
 }  // namespace qm

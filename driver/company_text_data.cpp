@@ -233,8 +233,8 @@ void CompanyTextData::Clear() {
   fields.assign(CompanyTextKeys(WorkingYear).size(), TextValue{});
 }
 
-void CompanyTextData::Transfer(const std::string& fileName, int mode, CompanyTextData& record) {
-  if (mode != 0 && mode != 1) return;
+bool CompanyTextData::Transfer(const std::string& fileName, int mode, CompanyTextData& record) {
+  if (mode != 0 && mode != 1) return false;
   const std::vector<TextKey>& keys = CompanyTextKeys(WorkingYear);
   IniFilePtr ini(IniFile::Init(fileName, mode == 0));
   if (!ini) CompanyDataUnreadable();
@@ -246,11 +246,12 @@ void CompanyTextData::Transfer(const std::string& fileName, int mode, CompanyTex
       if (keys[i].section == "BANKI" && keys[i].key == "DEF") def = &record.fields[i];
     }
     CompanyFas = ini->ReadBool(kFasSection, kFasKey, true);
-  } else {
-    if (record.fields.size() < keys.size()) record.fields.resize(keys.size());
-    for (size_t i = 0; i < keys.size(); ++i) WriteField(*ini, keys[i], record.fields[i]);
-    ini->WriteBool(kFasSection, kFasKey, CompanyFas);
+    return true;
   }
+  if (record.fields.size() < keys.size()) record.fields.resize(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) WriteField(*ini, keys[i], record.fields[i]);
+  ini->WriteBool(kFasSection, kFasKey, CompanyFas);
+  return ini.release()->Done();
 }
 
 TextValue* CompanyTextData::Find(const std::string& section, const std::string& key) {

@@ -58,7 +58,8 @@ struct CompanyTextData {
   // absent file is empty), so sections and keys the table does not name are
   // kept. When the file cannot be opened the program shows
   // "Błąd odczytu danych firmy" and ends.
-  static void Transfer(const std::string& fileName, int mode, CompanyTextData& record);
+  // False when writing (mode 0) could not put the file back whole.
+  static bool Transfer(const std::string& fileName, int mode, CompanyTextData& record);
 
   // The field of a key of the working year's table (section and key
   // compared without regard to case); null when the table has no such key.

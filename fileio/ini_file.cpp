@@ -103,28 +103,35 @@ void IniFile::Load() {
   current_ = head_.get();
 }
 
-void IniFile::Done() {
-  if (Modified && !ReadOnly) Save();
+bool IniFile::Done() {
+  const bool saved = !(Modified && !ReadOnly) || Save();
   delete this;
+  return saved;
 }
 
-void IniFile::Save() {
-  if (!file_.IsOpen()) return;
+bool IniFile::Save() {
+  if (!file_.IsOpen()) return false;
   // Rewriting through the locked handle keeps the writer's mark on the file;
   // a handle without write access falls back to creating the file anew.
   if (file_.Rewrite() != kOk) {
     if (locked_) UnlockTextFile(file_);
     locked_ = false;
     file_.Close();
-    if (file_.Create(fileName_) != kOk) return;
+    if (file_.Create(fileName_) != kOk) return false;
   }
+  int err = kOk;
+  auto line = [&](const std::string& text) {
+    const int rc = file_.WriteLine(text);
+    if (err == kOk) err = rc;
+  };
   for (const IniSection* s = head_.get(); s; s = s->next) {
-    if (s->named) file_.WriteLine("[" + s->name + "]");
+    if (s->named) line("[" + s->name + "]");
     for (const auto& e : s->entries)
-      if (!e.empty()) file_.WriteLine(e);
-    if (!s->entries.empty()) file_.WriteLine(std::string());
+      if (!e.empty()) line(e);
+    if (!s->entries.empty()) line(std::string());
   }
-  file_.FlushBuffer();
+  const int flushed = file_.FlushBuffer();
+  return err == kOk && flushed == kOk;
 }
 
 bool IniFile::FindSection(const std::string& section) {

@@ -29,8 +29,9 @@ class IniFile {
   // an empty object that answers every question with its default.
   static IniFile* Init(const std::string& fileName, bool writable);
   // Writes the file back when changed and writable, unlocks, closes and
-  // releases the object.
-  void Done();
+  // releases the object; false when the file had to be written back and
+  // could not be, whole.
+  bool Done();
 
   IniSection* FirstSection() { return head_.get(); }
   const IniSection* FirstSection() const { return head_.get(); }
@@ -56,7 +57,7 @@ class IniFile {
   IniFile(const IniFile&) = delete;
   IniFile& operator=(const IniFile&) = delete;
   void Load();
-  void Save();
+  bool Save();
   // Sets the cursors; false when the section or the key is missing.
   bool FindSection(const std::string& section);
   bool FindKey(const std::string& key);

@@ -8,6 +8,8 @@
 #include "driver/company_text_data.h"
 #include "driver/package_config.h"
 #include "fileio/cp852.h"
+#include "tests/convert/copy_support.h"
+#include "tests/support/faulty_fs.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {
@@ -212,6 +214,26 @@ TEST_F(CompanyTextTest, ConversionRecordsThePreviousYearPathAndKeepsTheRest) {
   const std::string created = ReadText("2020/NOWY.INI");
   EXPECT_EQ(created.substr(0, 7), "[ZEV]\r\n");
   EXPECT_NE(created.find("ZEV2019=D:\\NOWA\\F1\r\n"), std::string::npos);
+}
+
+// The 2020 file that cannot be written back whole is reported and waited
+// for; a file written well says nothing.
+TEST_F(CompanyTextTest, FailedWriteBackIsReported) {
+  WriteText("2019/FIRMATXT.INI", OnDisk(FullFile()));
+  MakeDir("2020");
+  FaultyFs faulty(*fs);
+  SetFileSystem(&faulty);
+  faulty.DiskFullAt(1);
+  con.Keys("Enter");
+  ConvertCompanyTextData(Path("2019/FIRMATXT.INI"), Path("2020/FIRMATXT.INI"));
+  SetFileSystem(fs.get());
+  EXPECT_NE(LogText().find("Błąd zapisu do pliku " + Path("2020/FIRMATXT.INI")), std::string::npos)
+      << LogText();
+  EXPECT_EQ(con.PendingCount(), 0u);  // the key was waited for
+
+  ConvertCompanyTextData(Path("2019/FIRMATXT.INI"), Path("2020/FIRMATXT.INI"));
+  EXPECT_EQ(CountOf(LogText(), "Błąd zapisu"), 1);
+  EXPECT_NE(ReadText("2020/FIRMATXT.INI").find("ZEV2019="), std::string::npos);
 }
 
 TEST_F(CompanyTextTest, UnwritableFileEndsTheProgram) {

@@ -6,6 +6,7 @@
 #include "fileio/cp852.h"
 #include "fileio/dates.h"
 #include "fileio/ini_file.h"
+#include "tests/support/faulty_fs.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {
@@ -143,6 +144,23 @@ TEST_F(IniFileTest, DuplicateSectionsUseTheFirst) {
     EXPECT_FALSE(ini->FirstSection()->named);
   }
   EXPECT_EQ(ReadText("d.ini"), "[S]\r\na=1\r\nb=4\r\n\r\n[S]\r\na=2\r\nb=3\r\n\r\n");
+}
+
+TEST_F(IniFileTest, DoneTellsWhetherTheFileWasWrittenBack) {
+  WriteText("a.ini", "[S]\r\nK=1\r\n");
+  EXPECT_TRUE(IniFile::Init(Path("a.ini"), true)->Done());  // nothing to write
+  IniFile* ini = IniFile::Init(Path("a.ini"), true);
+  ini->WriteString("S", "K", "2");
+  EXPECT_TRUE(ini->Done());
+  EXPECT_EQ(ReadText("a.ini"), "[S]\r\nK=2\r\n\r\n");
+
+  FaultyFs faulty(*fs);
+  SetFileSystem(&faulty);
+  ini = IniFile::Init(Path("a.ini"), true);
+  ini->WriteString("S", "K", "3");
+  faulty.FailAt(FsOp::Write, 1, kErrWriteFault, true);
+  EXPECT_FALSE(ini->Done());
+  SetFileSystem(fs.get());
 }
 
 TEST_F(IniFileTest, MissingFiles) {
