@@ -418,6 +418,17 @@ int Reopen(int fd, const std::string& host, int flags) {
   return fd2;
 }
 
+// Calls fn(first, count) for every run of neighbouring markers that are on.
+template <class Fn>
+void ForEachRun(const bool (&on)[4], Fn fn) {
+  for (int i = 0; i < 4;) {
+    int run = 0;
+    while (i + run < 4 && on[i + run]) ++run;
+    if (run > 0) fn(i, run);
+    i += run > 0 ? run : 1;
+  }
+}
+
 // Places this open's markers and checks them against every other open:
 // true when the open may go on.
 bool ShareAllowed(int markerFd, int access, int share, int dataFd) {
@@ -429,27 +440,15 @@ bool ShareAllowed(int markerFd, int access, int share, int dataFd) {
     // would.
     const bool set[4] = {wantRead, wantWrite, denyRead, denyWrite};
     const bool probe[4] = {denyRead, denyWrite, wantRead, wantWrite};
-    for (int i = 0; i < 4;) {
-      if (!set[i]) {
-        ++i;
-        continue;
-      }
-      int run = 1;
-      while (i + run < 4 && set[i + run]) ++run;
+    bool conflict = false;
+    ForEachRun(set, [&](int first, int count) {
       int err = 0;
-      SetLock(markerFd, F_RDLCK, kMarkerBase + i, run, err);
-      i += run;
-    }
-    for (int i = 0; i < 4;) {
-      if (!probe[i]) {
-        ++i;
-        continue;
-      }
-      int run = 1;
-      while (i + run < 4 && probe[i + run]) ++run;
-      if (OthersHold(markerFd, kMarkerBase + i, run)) return false;
-      i += run;
-    }
+      SetLock(markerFd, F_RDLCK, kMarkerBase + first, count, err);
+    });
+    ForEachRun(probe, [&](int first, int count) {
+      conflict = conflict || OthersHold(markerFd, kMarkerBase + first, count);
+    });
+    if (conflict) return false;
   }
   // A byte-range lock held elsewhere means that some program has the file
   // open, which an open denying others must not ignore.

@@ -298,12 +298,18 @@ Bytes Wide(uint8_t key, uint8_t id) {
   return r;
 }
 
-TEST_F(SharedFileTest, InsertSortedAcrossSeveralReadsMovesEveryRecordOnce) {
+// Keys and contents 0, 1, 2, ...
+Bytes WideRecords(int n) {
   Bytes all;
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < n; ++i) {
     const Bytes r = Wide(static_cast<uint8_t>(i), static_cast<uint8_t>(i));
     all.insert(all.end(), r.begin(), r.end());
   }
+  return all;
+}
+
+TEST_F(SharedFileTest, InsertSortedAcrossSeveralReadsMovesEveryRecordOnce) {
+  const Bytes all = WideRecords(200);
   WriteFile("w.dat", all);
   {
     SharedFilePtr<WideFile> f(new WideFile(Path("w.dat")));
@@ -321,11 +327,7 @@ TEST_F(SharedFileTest, InsertSortedAcrossSeveralReadsMovesEveryRecordOnce) {
 // A write failing in the middle of a long move leaves the record moved last
 // standing twice and loses none.
 TEST_F(SharedFileTest, InsertSortedFailingInALongMoveLosesNoRecord) {
-  Bytes all;
-  for (int i = 0; i < 200; ++i) {
-    const Bytes r = Wide(static_cast<uint8_t>(i), static_cast<uint8_t>(i));
-    all.insert(all.end(), r.begin(), r.end());
-  }
+  const Bytes all = WideRecords(200);
   WriteFile("w.dat", all);
   FaultFs faults(*fs);
   SetFileSystem(&faults);
