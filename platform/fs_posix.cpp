@@ -18,6 +18,7 @@
 
 #include "fileio/cp852.h"
 #include "fileio/polish.h"
+#include "platform/fs_posix.h"
 #include "platform/host_fs.h"
 #include "platform/wildcard.h"
 
@@ -145,6 +146,8 @@ bool SameTime(const timespec& a, const timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
+uint64_t g_listingsRead = 0;
+
 // Resolves CP852 paths to host paths without regard to case.
 //
 // A name missing as spelt is looked for in a listing of its directory. The
@@ -260,6 +263,7 @@ class Resolver {
     const bool settled = now.tv_sec - changed > kSettleSeconds;
     DIR* d = opendir(dirName);
     if (!d) return errno == ENOENT || errno == ENOTDIR ? kErrPathNotFound : HostErrorCode(errno);
+    ++g_listingsRead;
     Listing listing{dst.st_mtim, dst.st_ctim, {}};
     bool found = false;
     std::string up;
@@ -459,6 +463,8 @@ bool ShareAllowed(int markerFd, int access, int share, int dataFd) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+uint64_t DirectoryListingsRead() { return g_listingsRead; }
 
 int HostErrorCode(int err) {
   switch (err) {

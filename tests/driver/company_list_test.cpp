@@ -5,7 +5,6 @@
 #include <unistd.h>
 #endif
 
-#include <chrono>
 #include <string>
 
 #include "driver/company_list.h"
@@ -150,12 +149,7 @@ TEST_F(RecognitionTest, TableHolds2048AndReportsTheOverflow) {
     LogClear(true);
     fake.fakeFinds = fake.reads = 0;
     int32_t count = 0;
-    const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(Recognise(count), -1);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
-            .count();
-    EXPECT_LT(ms, 1000) << n;
     EXPECT_EQ(count, 2048);
     EXPECT_EQ(fake.fakeFinds, 2048);  // one 2019 test per company entered
     EXPECT_LT(fake.reads, 20);       // read in blocks, not record by record
