@@ -26,7 +26,7 @@ build=${BENCH_BUILD:-build}
 work=${BENCH_WORK:-work/bench}
 
 if [ ! -x "$build/qm19-20" ] || [ ! -x "$build/qm-sample" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build" -j2 --target qm19-20 qm-sample >/dev/null
 fi
 for tool in /usr/bin/time strace bc; do

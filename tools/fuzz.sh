@@ -26,7 +26,7 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 
 cmake -S . -B "$build" -DQM_FUZZ=ON -DQM_TESTS=OFF -DCMAKE_CXX_COMPILER="$cxx" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O1 -gline-tables-only" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 
 scratch=$(mktemp -d /tmp/qmfuzzrun.XXXXXX)

@@ -23,9 +23,9 @@ unset DISPLAY WAYLAND_DISPLAY
 
 start=$(date +%s)
 cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$win" -j"$jobs" --target qm19-20 qm-sample test_win_all
-cmake -S . -B "$lin" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$lin" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$lin" -j"$jobs" --target qm19-20 qm-sample
 built=$(date +%s)
 
