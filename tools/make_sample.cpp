@@ -13,7 +13,7 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: qm-sample DIR [--companies N] [--seed S] [--scale-mb M]\n"
-               "                 [--list-only N] [--present N] [--path-file PROGRAM]\n"
+               "                 [--list-only N] [--sorted-list] [--present N] [--path-file PROGRAM]\n"
                "                 [--keys FILE] [--open-december] [--global-2020-payroll]\n"
                "Writes DIR/ZEV_2019 (company list, #BIN990, company directories) and an\n"
                "empty DIR/ZEV_2020. --path-file writes PROGRAM.PTH pointing at both;\n"
@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
     } else if (a == "--present") {
       number(v);
       opt.presentIn2020 = static_cast<int>(v);
+    } else if (a == "--sorted-list") {
+      opt.sortedList = true;
     } else if (a == "--open-december") {
       opt.openDecember = true;
     } else if (a == "--global-2020-payroll") {

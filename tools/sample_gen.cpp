@@ -1168,6 +1168,18 @@ Bytes RestBytes(Rng& r, int i) {
   return rest;
 }
 
+// The order of the package's company lists: name, directory and info,
+// upper-cased, in the Polish order.
+std::string ListKey(const Bytes& rec) {
+  auto field = [&](size_t off, size_t cap) {
+    std::string s(reinterpret_cast<const char*>(rec.data() + off + 1), std::min<size_t>(rec[off], cap));
+    s.resize(cap, ' ');
+    return s;
+  };
+  return PlUpperCase(field(0, 31) + " " + field(32, 8) + " " + field(41, 25));
+}
+bool ListBefore(const Bytes& a, const Bytes& b) { return PlCompare(ListKey(a), ListKey(b)) > 0; }
+
 }  // namespace
 
 Bytes CompanyRecord(const std::string& name, const std::string& dir, const std::string& info, const Bytes& rest) {
@@ -1264,6 +1276,10 @@ bool Generate(const std::string& baseIn, const Options& opt, Installation& inst,
   const int count = std::max(1, withDir);
   const double perCompany = opt.scaleMb > 0 ? opt.scaleMb * 1048576.0 / count : 0;
 
+  if (opt.sortedList) {
+    std::stable_sort(inst.companies.begin(), inst.companies.end(),
+                     [](const Company& a, const Company& b) { return ListBefore(a.record, b.record); });
+  }
   {
     Out::Stream list(out, inst.root2019 + "SPISFIRM.DAT");
     for (const Company& c : inst.companies) list.Put(c.record);
@@ -1324,16 +1340,7 @@ bool Generate(const std::string& baseIn, const Options& opt, Installation& inst,
     Rng r(Mix(opt.seed, 0, 3));
     list2020.push_back(CompanyRecord(Pl("Nowa Firma Świerk"), "SWIERK", Pl("założona w 2020"), RestBytes(r, 2020)));
     out.MakeDir(inst.root2020 + "SWIERK" + kSep);
-    auto key = [](const Bytes& rec) {
-      auto field = [&](size_t off, size_t cap) {
-        std::string s(reinterpret_cast<const char*>(rec.data() + off + 1), std::min<size_t>(rec[off], cap));
-        s.resize(cap, ' ');
-        return s;
-      };
-      return PlUpperCase(field(0, 31) + " " + field(32, 8) + " " + field(41, 25));
-    };
-    std::stable_sort(list2020.begin(), list2020.end(),
-                     [&](const Bytes& a, const Bytes& b) { return PlCompare(key(a), key(b)) > 0; });
+    std::stable_sort(list2020.begin(), list2020.end(), ListBefore);
     Out::Stream s(out, inst.root2020 + "SPISFIRM.DAT");
     for (const auto& rec : list2020) s.Put(rec);
   }

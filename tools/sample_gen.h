@@ -22,6 +22,9 @@ struct Options {
   // When above 0: a bare list of this many usable companies, each directory
   // holding only its stamp file and annual settings (list timings).
   int listOnly = 0;
+  // The 2019 list in the order the package keeps its lists in (otherwise in
+  // the order of making, which puts most companies far from their place).
+  bool sortedList = false;
   // A listed company whose 2019 directory is missing.
   bool missingDirCompany = true;
   // The fourth company keeps its files under lower-case names.

@@ -86,6 +86,23 @@ TEST_F(TransferCompaniesTest, NewListHoldsExactlyTheConvertedCompanies) {
   EXPECT_FALSE(Exists(inst.root2020 + C(1).dir));
 }
 
+// A 2019 list kept in the package's own order comes out as the 2020 list in
+// the same order, every company going to the end of it.
+TEST_F(TransferCompaniesTest, ListInThePackagesOrderKeepsItsOrder) {
+  sample::Options opt;
+  opt.listOnly = 30;
+  opt.sortedList = true;
+  std::string error;
+  sample::Installation sorted;
+  ASSERT_TRUE(sample::Generate(Path("sorted"), opt, sorted, error)) << error;
+  SourceRoot = sorted.root2019;
+  TargetRoot = sorted.root2020;
+  const Bytes list2019 = ReadFile(sorted.root2019 + "SPISFIRM.DAT");
+  con.Keys("F5");
+  TransferCompanies();
+  EXPECT_EQ(ReadFile(sorted.root2020 + "SPISFIRM.DAT"), list2019);
+}
+
 TEST_F(TransferCompaniesTest, EscCarriesNothingAndCreatesNoList) {
   con.Keys("Esc");
   TransferCompanies();
