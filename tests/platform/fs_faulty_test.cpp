@@ -55,8 +55,8 @@ TEST_F(FsFaulty, CountsEveryCallAndFailsTheChosenOne) {
     EXPECT_EQ(Scenario(*faulty), kErrWriteFault) << n;
     EXPECT_EQ(ReadText("x.dat").size(), static_cast<size_t>(4 * (n - 1))) << n;
     EXPECT_EQ(faulty->Count(FsOp::Write), n);
+    EXPECT_EQ(faulty->Injected(), 1);
   }
-  EXPECT_EQ(faulty->Injected(), 3);
 
   // A failed close still closes: the file can be opened exclusively after.
   faulty->ClearFaults();

@@ -22,7 +22,10 @@ void FaultyFs::ClearFaults() {
   diskFullAt_ = 0;
 }
 
-void FaultyFs::ResetCounts() { counts_.fill(0); }
+void FaultyFs::ResetCounts() {
+  counts_.fill(0);
+  injected_ = 0;
+}
 
 int FaultyFs::TotalCount() const {
   int total = 0;

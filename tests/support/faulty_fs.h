@@ -52,12 +52,14 @@ class FaultyFs : public FileSystem {
   void DiskFullAt(int n);
   // Drops every fault set; counts and log stay.
   void ClearFaults();
-  // Counts start again from 0 (faults keep their numbers).
+  // Counts, the injected ones too, start again from 0 (faults keep their
+  // numbers).
   void ResetCounts();
 
   int Count(FsOp op) const { return counts_[static_cast<int>(op)]; }
   int TotalCount() const;
-  // How many calls failed because of a fault set here.
+  // How many calls failed because of a fault set here, since the last
+  // ResetCounts.
   int Injected() const { return injected_; }
 
   // With recording on, every call appends a line such as
