@@ -253,6 +253,30 @@ int ChoiceGroup::ItemAt(int sx, int sy) const {
   return i >= 0 && i < ItemCount() ? i : -1;
 }
 
+bool ChoiceGroup::MoveCursor(const UiEvent& ev) {
+  switch (ev.keyCode) {
+    case kKeyUp:
+    case kKeyLeft:
+      if (cursor_ == 0) return false;
+      --cursor_;
+      return true;
+    case kKeyDown:
+    case kKeyRight:
+      if (cursor_ >= ItemCount() - 1) return false;
+      ++cursor_;
+      return true;
+    default:
+      return false;
+  }
+}
+
+int ChoiceGroup::ClickedItem(const UiEvent& ev) {
+  if (!IsLeftClick(ev)) return -1;
+  const int i = ItemAt(ev.x, ev.y);
+  if (i >= 0) cursor_ = i;
+  return i;
+}
+
 // -------------------------------------------------------------- check group
 
 std::unique_ptr<CheckGroup> CheckGroup::Init(std::unique_ptr<TextLabel> caption, int x, int y,
@@ -297,27 +321,12 @@ bool CheckGroup::HandleKey(UiEvent& ev) {
     bits_ ^= bit;
     return true;
   }
-  switch (ev.keyCode) {
-    case kKeyUp:
-    case kKeyLeft:
-      if (cursor_ == 0) return false;
-      --cursor_;
-      return true;
-    case kKeyDown:
-    case kKeyRight:
-      if (cursor_ >= ItemCount() - 1) return false;
-      ++cursor_;
-      return true;
-    default:
-      return false;
-  }
+  return MoveCursor(ev);
 }
 
 bool CheckGroup::HandleMouse(UiEvent& ev) {
-  if (!IsLeftClick(ev)) return false;
-  const int i = ItemAt(ev.x, ev.y);
+  const int i = ClickedItem(ev);
   if (i < 0) return false;
-  cursor_ = i;
   bits_ ^= static_cast<uint16_t>(1u << i);
   return true;
 }
@@ -363,27 +372,12 @@ bool RadioGroup::HandleKey(UiEvent& ev) {
     index_ = static_cast<uint16_t>(cursor_);
     return true;
   }
-  switch (ev.keyCode) {
-    case kKeyUp:
-    case kKeyLeft:
-      if (cursor_ == 0) return false;
-      --cursor_;
-      return true;
-    case kKeyDown:
-    case kKeyRight:
-      if (cursor_ >= ItemCount() - 1) return false;
-      ++cursor_;
-      return true;
-    default:
-      return false;
-  }
+  return MoveCursor(ev);
 }
 
 bool RadioGroup::HandleMouse(UiEvent& ev) {
-  if (!IsLeftClick(ev)) return false;
-  const int i = ItemAt(ev.x, ev.y);
+  const int i = ClickedItem(ev);
   if (i < 0) return false;
-  cursor_ = i;
   index_ = static_cast<uint16_t>(i);
   return true;
 }

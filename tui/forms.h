@@ -228,6 +228,11 @@ class ChoiceGroup : public FormControl {
   void DrawItems(const char* box, uint8_t onMark, uint8_t offMark);
   // Item index (0-based) under a screen cell, or -1.
   int ItemAt(int sx, int sy) const;
+  // The arrow keys move between the items; false at either end, so that
+  // the form moves on to the next control.
+  bool MoveCursor(const UiEvent& ev);
+  // The item under a left click, which gets the cursor; -1 when none.
+  int ClickedItem(const UiEvent& ev);
   void Layout();
   std::vector<std::string> items_;
   size_t widest_ = 0;
