@@ -8,6 +8,7 @@
 #include "driver/run_settings.h"
 #include "fileio/cp852.h"
 #include "fileio/record_fields.h"
+#include "tests/convert/copy_support.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {
@@ -15,15 +16,6 @@ namespace {
 
 constexpr size_t kRec = 512;
 
-std::string LogText() {
-  std::string all;
-  for (int r = 1; r <= 25; ++r) {
-    std::string row = LogShadowRow(r);
-    row.erase(row.find_last_not_of(' ') + 1);
-    all += Cp852ToUtf8(row) + "\n";
-  }
-  return all;
-}
 bool LogShows(const std::string& utf8) { return LogText().find(utf8) != std::string::npos; }
 
 Bytes Pattern(uint8_t salt) {

@@ -10,20 +10,11 @@
 #include "fileio/cp852.h"
 #include "fileio/dates.h"
 #include "fileio/record_fields.h"
+#include "tests/convert/copy_support.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {
 namespace {
-
-std::string LogText() {
-  std::string all;
-  for (int r = 1; r <= 25; ++r) {
-    std::string row = LogShadowRow(r);
-    row.erase(row.find_last_not_of(' ') + 1);
-    all += Cp852ToUtf8(row) + "\n";
-  }
-  return all;
-}
 
 bool LogShows(const std::string& utf8) { return LogText().find(utf8) != std::string::npos; }
 
