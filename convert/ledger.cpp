@@ -145,7 +145,7 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
   for (int64_t first = 1; first <= count && !stop; first += kScanEntries) {
     const int64_t n = std::min(kScanEntries, count - first + 1);
     const int64_t avail = ReadEntries(h, first, n, block);
-    for (int64_t k = 0; k < n && !stop; ++k) {
+    for (int64_t k = 0; k < n; ++k) {
       const int64_t i = first + k;
       if (k >= avail) {
         ErrorBox(TwoCentred(Pl("Błąd odczytu rekordu #") + Num(i), Pl("z pliku: ") + journalName));

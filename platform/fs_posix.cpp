@@ -442,8 +442,11 @@ bool ShareAllowed(int markerFd, int access, int share, int dataFd) {
     // Neighbouring markers are placed and probed in one call per run: a
     // lock over several bytes conflicts with exactly what the one-byte locks
     // would.
-    const bool set[4] = {wantRead, wantWrite, denyRead, denyWrite};
-    const bool probe[4] = {denyRead, denyWrite, wantRead, wantWrite};
+    bool set[4] = {}, probe[4] = {};
+    set[kHasRead] = probe[kDenyRead] = wantRead;
+    set[kHasWrite] = probe[kDenyWrite] = wantWrite;
+    set[kDenyRead] = probe[kHasRead] = denyRead;
+    set[kDenyWrite] = probe[kHasWrite] = denyWrite;
     bool conflict = false;
     ForEachRun(set, [&](int first, int count) {
       int err = 0;
