@@ -521,6 +521,16 @@ bool SharedFile::ReadRecords(int32_t first, int32_t n, uint8_t* buf) {
   return CheckIO() && got == want;
 }
 
+bool SharedFile::PutRecord(int32_t recNo, const uint8_t* buf) {
+  ClearIO();
+  uint32_t put = 0;
+  SetPending(file.IsOpen() ? Fs().WriteAt(file.handle, static_cast<int64_t>(recNo) * RecSize, buf,
+                                          static_cast<uint32_t>(RecSize), put)
+                           : kErrInvalidHandle);
+  Transferred = put == static_cast<uint32_t>(RecSize) ? 1 : 0;
+  return CheckIO() && Transferred == 1;
+}
+
 bool SharedFile::InsertSorted(const uint8_t* rec) {
   // The records below the new one are read a block at a time (nobody else
   // may touch the file under the whole-file lock), but they still move one
@@ -557,7 +567,7 @@ bool SharedFile::InsertSorted(const uint8_t* rec) {
           result = WriteAt(i + 1, rec);
           placed = true;
         } else {
-          if (!WriteAt(i + 1, existing)) FatalIOError(Pl("zapisu") + Pl(" danych"));
+          if (!PutRecord(i + 1, existing)) FatalIOError(Pl("zapisu") + Pl(" danych"));
           if (i == 0) {
             result = WriteAt(0, rec);
             placed = true;

@@ -353,6 +353,7 @@ class PosixFileSystem : public FileSystem {
   int Create(const std::string& path, FileHandle& h) override;
   int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) override;
   int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) override;
+  int WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) override;
   int Seek(FileHandle h, int64_t pos) override;
   int Tell(FileHandle h, int64_t& pos) override;
   int Size(FileHandle h, int64_t& size) override;
@@ -614,6 +615,25 @@ int PosixFileSystem::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& 
   const auto* p = static_cast<const char*>(buf);
   while (put < n) {
     const ssize_t r = write(f->fd, p + put, n - put);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return errno == EIO ? kErrWriteFault : HostErrorCode(errno);
+    }
+    if (r == 0) return kErrDiskFull;
+    put += static_cast<uint32_t>(r);
+  }
+  return kOk;
+}
+
+int PosixFileSystem::WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) {
+  put = 0;
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  if (pos < 0) return kNegativeSeek;
+  if (f->access == 0) return kErrAccessDenied;
+  const auto* p = static_cast<const char*>(buf);
+  while (put < n) {
+    const ssize_t r = pwrite(f->fd, p + put, n - put, static_cast<off_t>(pos + put));
     if (r < 0) {
       if (errno == EINTR) continue;
       return errno == EIO ? kErrWriteFault : HostErrorCode(errno);

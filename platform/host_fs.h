@@ -106,6 +106,9 @@ class FileSystem {
   // A short read (got < n) at the end of the file is not an error.
   virtual int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) = 0;
   virtual int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) = 0;
+  // Writes n bytes at pos; where the file position stands afterwards is not
+  // said. This one seeks and writes; a backend may do both in one call.
+  virtual int WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put);
   virtual int Seek(FileHandle h, int64_t pos) = 0;
   virtual int Tell(FileHandle h, int64_t& pos) = 0;
   virtual int Size(FileHandle h, int64_t& size) = 0;

@@ -86,13 +86,21 @@ TEST_F(FsOps, HandlesReadWriteSeekAndCut) {
   ASSERT_EQ(fs->Open(Path("a.dat"), kAccessWrite | kShareDenyNone, h), kOk);
   EXPECT_EQ(fs->Read(h, buf, 1, n), kErrAccessDenied);
   ASSERT_EQ(fs->Write(h, "Q", 1, n), kOk);
+  // A write at a position of its own, wherever the file position stands.
+  ASSERT_EQ(fs->WriteAt(h, 4, "YY", 2, n), kOk);
+  EXPECT_EQ(n, 2u);
+  EXPECT_EQ(fs->WriteAt(h, -1, "Y", 1, n), 131);
   ASSERT_EQ(fs->Close(h), kOk);
-  EXPECT_EQ(ReadText("a.dat"), std::string("Qbc\0\0\0z", 7));
+  EXPECT_EQ(ReadText("a.dat"), std::string("Qbc\0YYz", 7));
+  ASSERT_EQ(fs->Open(Path("a.dat"), kAccessRead | kShareDenyNone, h), kOk);
+  EXPECT_EQ(fs->WriteAt(h, 0, "x", 1, n), kErrAccessDenied);
+  ASSERT_EQ(fs->Close(h), kOk);
 
   // A closed or never opened handle is refused, not reused.
   EXPECT_EQ(fs->Close(h), kErrInvalidHandle);
   EXPECT_EQ(fs->Read(h, buf, 1, n), kErrInvalidHandle);
   EXPECT_EQ(fs->Write(12345, "x", 1, n), kErrInvalidHandle);
+  EXPECT_EQ(fs->WriteAt(12345, 0, "x", 1, n), kErrInvalidHandle);
   EXPECT_EQ(fs->Lock(kNoHandle, 0, 1), kErrInvalidHandle);
   EXPECT_EQ(fs->Open(Path("a.dat"), 0x03, h), kErrInvalidAccess);
   EXPECT_EQ(fs->Open(Path("a.dat"), 0x50, h), kErrInvalidAccess);
