@@ -607,14 +607,15 @@ int PosixFileSystem::Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) {
   return kOk;
 }
 
-int PosixFileSystem::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) {
-  put = 0;
-  OpenFile* f = Get(h);
-  if (!f) return kErrInvalidHandle;
-  if (f->access == 0) return kErrAccessDenied;
+namespace {
+
+// Writes all n bytes, at the file position (pos < 0) or at pos; a host
+// that takes part of a block is asked again for the rest.
+int WriteAll(int fd, const void* buf, uint32_t n, int64_t pos, uint32_t& put) {
   const auto* p = static_cast<const char*>(buf);
   while (put < n) {
-    const ssize_t r = write(f->fd, p + put, n - put);
+    const ssize_t r = pos < 0 ? write(fd, p + put, n - put)
+                              : pwrite(fd, p + put, n - put, static_cast<off_t>(pos + put));
     if (r < 0) {
       if (errno == EINTR) continue;
       return errno == EIO ? kErrWriteFault : HostErrorCode(errno);
@@ -625,23 +626,23 @@ int PosixFileSystem::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& 
   return kOk;
 }
 
+}  // namespace
+
+int PosixFileSystem::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) {
+  put = 0;
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  if (f->access == 0) return kErrAccessDenied;
+  return WriteAll(f->fd, buf, n, -1, put);
+}
+
 int PosixFileSystem::WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) {
   put = 0;
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
   if (pos < 0) return kNegativeSeek;
   if (f->access == 0) return kErrAccessDenied;
-  const auto* p = static_cast<const char*>(buf);
-  while (put < n) {
-    const ssize_t r = pwrite(f->fd, p + put, n - put, static_cast<off_t>(pos + put));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return errno == EIO ? kErrWriteFault : HostErrorCode(errno);
-    }
-    if (r == 0) return kErrDiskFull;
-    put += static_cast<uint32_t>(r);
-  }
-  return kOk;
+  return WriteAll(f->fd, buf, n, pos, put);
 }
 
 int PosixFileSystem::Seek(FileHandle h, int64_t pos) {
