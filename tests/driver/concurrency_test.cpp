@@ -18,13 +18,6 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-std::string ProgramBinary() {
-  if (const char* b = getenv("QM_BINARY"); b && *b) return b;
-  std::error_code ec;
-  const stdfs::path self = stdfs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : (self.parent_path() / "qm19-20").string();
-}
-
 std::string Tail(const std::string& s) { return s.size() > 6000 ? s.substr(s.size() - 6000) : s; }
 
 class TwoInstances : public E2eTest {

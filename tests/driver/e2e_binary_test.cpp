@@ -13,14 +13,6 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-// QM_BINARY when the test runs under ctest, else the program beside this test.
-std::string ProgramBinary() {
-  if (const char* b = getenv("QM_BINARY"); b && *b) return b;
-  std::error_code ec;
-  const stdfs::path self = stdfs::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : (self.parent_path() / "qm19-20").string();
-}
-
 class RealProgram : public E2eTest {
  protected:
   // Runs the copy of the program in Dir() + "bin" (its path file is there),

@@ -2,6 +2,8 @@
 // process through the fake console, and the 2020 files as the package
 // expects them, rebuilt here from the 2019 files byte by byte.
 #pragma once
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -83,5 +85,16 @@ class E2eTest : public QmTest {
   std::string programPath;
   std::vector<std::string> args;  // the program's command line
 };
+
+#ifndef _WIN32
+// The built program: QM_BINARY when the test runs under ctest, else the
+// program beside this test.
+inline std::string ProgramBinary() {
+  if (const char* b = std::getenv("QM_BINARY"); b && *b) return b;
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : (self.parent_path() / "qm19-20").string();
+}
+#endif
 
 }  // namespace qm::test::e2e
