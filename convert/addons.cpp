@@ -3,14 +3,14 @@
 #include <cstring>
 #include <vector>
 
+#include "base/cp852.h"
+#include "base/polish.h"
+#include "base/record_fields.h"
 #include "convert/company_transfer.h"
 #include "convert/copy_engine.h"
-#include "driver/progress_log.h"
-#include "fileio/cp852.h"
 #include "fileio/ini_file.h"
-#include "fileio/polish.h"
-#include "fileio/record_fields.h"
 #include "platform/host_fs.h"
+#include "run/progress_log.h"
 
 namespace qm {
 namespace {

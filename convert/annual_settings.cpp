@@ -3,12 +3,13 @@
 #include <array>
 #include <cstring>
 
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
-#include "fileio/record_fields.h"
+#include "base/cp852.h"
+#include "base/polish.h"
+#include "base/record_fields.h"
+#include "base/text.h"
 #include "platform/host_fs.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/events.h"
 #include "tui/message_box.h"
 #include "tui/screen.h"

@@ -2,12 +2,12 @@
 // the company recorded among the paths of earlier years.
 #include <memory>
 
+#include "base/cp852.h"
 #include "convert/addons.h"
 #include "convert/annual_settings.h"
-#include "driver/company_text_data.h"
-#include "driver/package_config.h"
-#include "driver/progress_log.h"
-#include "fileio/cp852.h"
+#include "run/company_text_data.h"
+#include "run/package_config.h"
+#include "run/progress_log.h"
 
 namespace qm {
 

@@ -4,17 +4,17 @@
 #include <cstring>
 #include <vector>
 
+#include "base/cp852.h"
+#include "base/record_fields.h"
 #include "convert/addons.h"
 #include "convert/annual_settings.h"
 #include "convert/contracts.h"
 #include "convert/copy_engine.h"
 #include "convert/ledger.h"
 #include "convert/people.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
-#include "fileio/record_fields.h"
 #include "platform/host_fs.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/message_box.h"
 #include "tui/screen.h"
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/cp852.h"
+#include "base/record_fields.h"
 #include "convert/people.h"
-#include "driver/progress_log.h"
-#include "fileio/cp852.h"
-#include "fileio/record_fields.h"
+#include "run/progress_log.h"
 
 namespace qm {
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "fileio/text_file.h"
 #include "platform/host_fs.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/events.h"
 
 namespace qm {

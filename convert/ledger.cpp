@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "base/cp852.h"
+#include "base/dates.h"
+#include "base/record_fields.h"
 #include "convert/company_transfer.h"
 #include "convert/copy_engine.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
-#include "fileio/dates.h"
-#include "fileio/record_fields.h"
 #include "platform/host_fs.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/message_box.h"
 
 namespace qm {

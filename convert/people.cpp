@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/cp852.h"
+#include "base/dates.h"
+#include "base/polish.h"
+#include "base/record_fields.h"
 #include "convert/annual_settings.h"
-#include "driver/package_config.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
-#include "fileio/dates.h"
-#include "fileio/polish.h"
-#include "fileio/record_fields.h"
 #include "platform/console.h"
+#include "run/package_config.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/events.h"
 
 namespace qm {

@@ -2,14 +2,15 @@
 
 #include <vector>
 
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
-#include "fileio/record_fields.h"
+#include "base/cp852.h"
+#include "base/polish.h"
+#include "base/record_fields.h"
+#include "base/text.h"
 #include "fileio/shared_file.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/message_box.h"
 #include "tui/screen.h"
 

@@ -1,11 +1,11 @@
 // Page 3 (which kinds of company data are carried) and page 4 (start).
 #include <vector>
 
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
+#include "base/cp852.h"
 #include "driver/wizard.h"
-#include "fileio/cp852.h"
 #include "platform/host_fs.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/message_box.h"
 
 namespace qm {

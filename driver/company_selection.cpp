@@ -1,6 +1,7 @@
 #include "driver/company_selection.h"
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
+#include "base/text.h"
 #include "tui/message_box.h"
 #include "tui/pick_list.h"
 #include "tui/screen.h"

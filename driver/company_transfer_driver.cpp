@@ -5,10 +5,10 @@
 #include "convert/company_transfer.h"
 #include "driver/company_list.h"
 #include "driver/company_selection.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
 #include "driver/wizard.h"
 #include "fileio/shared_file.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/message_box.h"
 #include "tui/screen.h"
 

@@ -3,19 +3,23 @@
 #include <string>
 #include <vector>
 
-#include "driver/package_config.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
+#include "base/cp852.h"
+#include "base/dates.h"
+#include "base/record_fields.h"
 #include "driver/wizard.h"
-#include "fileio/cp852.h"
-#include "fileio/dates.h"
-#include "fileio/record_fields.h"
+#include "fileio/operator_prompts.h"
 #include "fileio/shared_file.h"
 #include "fileio/text_file.h"
+#include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
+#include "run/package_config.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
+#include "tui/prompt_boxes.h"
 #include "tui/screen.h"
+#include "tui/tui_state.h"
 
 namespace qm {
 namespace {
@@ -86,7 +90,7 @@ std::string DefaultTargetRoot() {
 }  // namespace
 
 void SettleCompanyListName() {
-  std::string name = CommandLineValue(1, "/kprspis:");
+  std::string name = CommandLineValue(SwitchCase::AnyCase, "/kprspis:");
   if (name.empty()) name = GetEnvVar("KPRSPIS");
   if (!name.empty()) CompanyListName = Cut(name, kListNameCap);
 }
@@ -94,6 +98,7 @@ void SettleCompanyListName() {
 void InitModules() {
   InitProgramLocation();
   InitScreenLayer();
+  SetOperatorPrompts(&PromptBoxes());
   InitFileLayer();
   InitPackagePaths();
   SettleCompanyListName();

@@ -1,11 +1,11 @@
 // Page 1: the two installation directories and the run options.
+#include "base/cp852.h"
+#include "base/polish.h"
 #include "driver/main_sequence.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
 #include "driver/wizard.h"
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
 #include "platform/host_fs.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/message_box.h"
 #include "tui/screen.h"
 

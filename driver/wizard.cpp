@@ -2,9 +2,10 @@
 // F5 on the last page runs the transfers.
 #include "driver/wizard.h"
 
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
+#include "base/cp852.h"
+#include "convert/global_transfer.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/message_box.h"
 
 namespace qm {

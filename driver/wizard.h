@@ -44,8 +44,6 @@ inline constexpr int kStartPauseBox = 3;
 // switch of "Dane Globalne z" acts on the first building only).
 extern bool StartPageShown;
 
-// The global transfer: #BIN990 (or the chosen subdirectory) into #BIN020.
-void TransferGlobalData();
 // The per-company transfer: recognition, selection, conversion and the
 // sorted entry into the 2020 company list.
 void TransferCompanies();

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "fileio/dates.h"
-#include "fileio/polish.h"
+#include "base/dates.h"
+#include "base/polish.h"
 #include "fileio/shared_file.h"
 
 namespace qm {

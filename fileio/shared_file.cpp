@@ -4,14 +4,14 @@
 #include <cstring>
 #include <new>
 
-#include "fileio/cp852.h"
-#include "fileio/dates.h"
+#include "base/cp852.h"
+#include "base/dates.h"
+#include "base/message_text.h"
+#include "fileio/operator_prompts.h"
 #include "fileio/text_file.h"
+#include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/process.h"
-#include "tui/events.h"
-#include "tui/message_box.h"
-#include "tui/screen.h"
 
 namespace qm {
 
@@ -39,15 +39,6 @@ constexpr int kErrNegativeSeek = 131;  // the host's answer to a seek before 0
 constexpr int kExistsPauseMs = 500;
 constexpr uint8_t kAttrFileOrDir = 0x37;
 
-std::string Centred(const std::string& line) { return std::string(1, kMsgCentre) + line; }
-std::string Lines(std::initializer_list<std::string> lines) {
-  std::string out;
-  for (const auto& l : lines) {
-    if (!out.empty()) out += kMsgLineBreak;
-    out += l;
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -137,10 +128,9 @@ bool FileExistsRetry(const RecordFile& f, bool* gaveUp) {
       case kErrSharingViolation:
       case kErrLockViolation:
         if (tries >= 4) {
-          const std::string text =
-              Lines({Centred(Pl("Dostęp do pliku")), Centred(name), Centred(Pl("niemożliwy/zabroniony !")),
-                     Centred(Pl("Ponowić próbę ?"))});
-          if (MessageBox(text, 0x300) == CMD_NO) {
+          const std::string text = CentredLines(
+              {Pl("Dostęp do pliku"), name, Pl("niemożliwy/zabroniony !"), Pl("Ponowić próbę ?")});
+          if (Prompts().Message(text, kMsgYesNo | kMsgAttention) == CMD_NO) {
             if (gaveUp) *gaveUp = true;
             return found;
           }
@@ -151,7 +141,7 @@ bool FileExistsRetry(const RecordFile& f, bool* gaveUp) {
         continue;
       case kErrBadEnvironment:
       case kErrBadFormat:
-        ErrorBox(Lines({Centred(Pl("Niepoprawny format nazwy")), Centred(name)}));
+        Prompts().Error(CentredLines({Pl("Niepoprawny format nazwy"), name}));
         return found;
       default:
         return found;
@@ -192,9 +182,9 @@ std::string UniqueTempName(const std::string& dir, const std::string& ext) {
 std::string TempFileName(const std::string& dir) { return UniqueTempName(dir, ".tmp"); }
 
 void FatalIOError(const std::string& opText) {
-  const std::string text = Lines({Centred(Pl("Poważny BŁĄD I/O.")), Centred(opText), std::string(),
-                                  Centred(Pl("Czy KONTYNUOWAĆ PRACĘ ?"))});
-  MessageBox(text, 0x301);
+  const std::string text = MessageLines({CentredLine(Pl("Poważny BŁĄD I/O.")), CentredLine(opText), std::string(),
+                                         CentredLine(Pl("Czy KONTYNUOWAĆ PRACĘ ?"))});
+  Prompts().Message(text, kMsgYesNo | kMsgError);
   ExitProgram(255);
 }
 
@@ -307,7 +297,7 @@ bool SharedFile::Close() {
 
 bool SharedFile::UnlockAndClose() { return Unlock() && Close(); }
 
-std::string SharedFile::NotFoundPrompt() { return Centred(Pl("Utworzyć nowy ?")); }
+std::string SharedFile::NotFoundPrompt() { return CentredLine(Pl("Utworzyć nowy ?")); }
 
 bool SharedFile::Flush() {
   return file.IsOpen() && Fs().Flush(file.handle) == kOk;
@@ -336,7 +326,7 @@ bool SharedFile::Unlock() {
 bool SharedFile::RetryAccess(AccessOp op, WaitMode wait, int32_t recNo) {
   int attempt = 1;
   bool ok = false;
-  std::unique_ptr<ProgressWindow> queue;
+  std::unique_ptr<OperatorPrompts::WaitBar> queue;
   do {
     int code = kOk;
     switch (op) {
@@ -366,9 +356,9 @@ bool SharedFile::RetryAccess(AccessOp op, WaitMode wait, int32_t recNo) {
     switch (wait) {
       case WaitAsk:
         if (attempt > RetryLimit) {
-          const std::string text = Lines({Centred(" NET Info"), Centred(Pl("DOSTĘP BLOKOWANY SIECIOWO")),
-                                          Pl("Czy czekamy ?")});
-          if (MessageBox(text, 0x302) == CMD_YES) attempt = 1;
+          const std::string text =
+              MessageLines({CentredLine(" NET Info"), CentredLine(Pl("DOSTĘP BLOKOWANY SIECIOWO")), Pl("Czy czekamy ?")});
+          if (Prompts().Message(text, kMsgYesNo | kMsgInformation) == CMD_YES) attempt = 1;
         } else {
           Con().Sleep(RetryDelayMs);
         }
@@ -377,7 +367,7 @@ bool SharedFile::RetryAccess(AccessOp op, WaitMode wait, int32_t recNo) {
         if (attempt > RetryLimit) {
           attempt = 1;
           if (!queue)
-            queue = ProgressWindow::Init("", "Sieciowa KOLEJKA ", static_cast<int32_t>(RetryLimit) - 1);
+            queue = Prompts().OpenWaitBar("", "Sieciowa KOLEJKA ", static_cast<int32_t>(RetryLimit) - 1);
           else
             queue->Reset();
         } else {
@@ -389,9 +379,8 @@ bool SharedFile::RetryAccess(AccessOp op, WaitMode wait, int32_t recNo) {
         break;
     }
   } while (!ok && attempt <= RetryLimit);
-  if (queue) queue->Done();
   queue.reset();
-  DrainKeyboard();
+  Prompts().DrainKeyboard();
   return ok;
 }
 
@@ -400,7 +389,7 @@ bool SharedFile::OpenExisting(WaitMode wait, bool ask) {
   if (FileExistsRetry(file, &gaveUp)) {
     if (RetryAccess(AccessOpen, wait, 0)) return true;
     if (LastError == kErrAccessDenied)
-      ErrorBox(Lines({Centred(Pl("Dostęp do pliku")), Centred(Name), Centred(Pl("Zabronony !(?)"))}));
+      Prompts().Error(CentredLines({Pl("Dostęp do pliku"), Name, Pl("Zabronony !(?)")}));
     return false;
   }
   // The operator stopped waiting for a file the host would not let us look
@@ -410,8 +399,9 @@ bool SharedFile::OpenExisting(WaitMode wait, bool ask) {
     return false;
   }
   if (ask) {
-    const std::string text = Lines({Centred(Pl("Nie odnaleziono pliku:")), Centred(Name), NotFoundPrompt()});
-    if (MessageBoxAt(20, 10, 40, 10, text, 0x303) != CMD_YES) return false;
+    const std::string text =
+        MessageLines({CentredLine(Pl("Nie odnaleziono pliku:")), CentredLine(Name), NotFoundPrompt()});
+    if (Prompts().MessageAt(20, 10, 40, 10, text, kMsgYesNo | kMsgConfirm) != CMD_YES) return false;
   }
   return Create();
 }
@@ -543,8 +533,8 @@ bool SharedFile::InsertSorted(const uint8_t* rec) {
   if (!Append(rec)) FatalIOError(Pl("dopisania do ") + Pl(" pliku"));
   int32_t count = 0;
   if (!SeekEnd(count)) FatalIOError(Pl("ustawienia końca") + Pl(" pliku"));
-  std::unique_ptr<ProgressWindow> progress;
-  if (count > 20) progress = ProgressWindow::Init("", Pl("Wstawianie..."), count);
+  std::unique_ptr<OperatorPrompts::WaitBar> progress;
+  if (count > 20) progress = Prompts().OpenWaitBar("", Pl("Wstawianie..."), count);
   bool result = false;
   if (count == 1) {
     InsertedAt = 0;
@@ -577,7 +567,6 @@ bool SharedFile::InsertSorted(const uint8_t* rec) {
       if (progress) progress->Step(top - i);
     }
   }
-  if (progress) progress->Done();
   progress.reset();
   buffer.reset();
   if (!Unlock()) FatalIOError(Pl("odblokowania") + Pl(" pliku"));

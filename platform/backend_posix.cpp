@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/backend.h"
 #include "platform/console_scripted.h"
 #include "platform/console_terminal.h"

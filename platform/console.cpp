@@ -1,6 +1,6 @@
 #include "platform/console.h"
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 
 namespace qm {
 namespace {

@@ -7,7 +7,7 @@
 #include <deque>
 #include <string>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/backend.h"
 #include "platform/console.h"
 #include "platform/console_scripted.h"

@@ -16,8 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
+#include "base/cp852.h"
+#include "base/polish.h"
 #include "platform/fs_posix.h"
 #include "platform/host_fs.h"
 #include "platform/wildcard.h"

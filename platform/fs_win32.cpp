@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
+#include "base/cp852.h"
+#include "base/polish.h"
 #include "platform/host_fs.h"
 #include "platform/wildcard.h"
 

@@ -150,6 +150,12 @@ class FileSystem {
 FileSystem& Fs();
 void SetFileSystem(FileSystem* fs);
 
+// Whether a search for path finds a directory.
+bool DirectoryExists(const std::string& path);
+// Size of the first file a search for path finds; 0 when none. A file of
+// 2 GiB or more reports INT32_MAX, never 0 or a negative size.
+int32_t FileSizeOf(const std::string& path);
+
 // The host's own file system (the POSIX backend on Linux).
 std::unique_ptr<FileSystem> MakeHostFileSystem();
 

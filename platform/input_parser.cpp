@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/key_table.h"
 
 namespace qm {

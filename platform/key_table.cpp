@@ -1,6 +1,6 @@
 #include "platform/key_table.h"
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 
 namespace qm {
 namespace {

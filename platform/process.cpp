@@ -7,14 +7,17 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
+#include "base/polish.h"
 #include "platform/console.h"
+#include "platform/host_fs.h"
 
 namespace qm {
 namespace {
 std::vector<std::string> g_args;
 std::string g_programPath;
 std::function<void(int)> g_exitHook;
+size_t g_switchIndex = 0;  // the argument HasSwitch matched last
 }  // namespace
 
 const std::vector<std::string>& CommandArgs() { return g_args; }
@@ -75,6 +78,7 @@ void SetProgramFilePath(std::string path) { g_programPath = std::move(path); }
 void ResetProcessState() {
   g_args.clear();
   g_programPath.clear();
+  g_switchIndex = 0;
 }
 
 void SetExitHook(std::function<void(int)> hook) { g_exitHook = std::move(hook); }
@@ -84,6 +88,73 @@ void ExitProgram(int code) {
   if (HasConsole()) Con().Shutdown();
   std::fflush(nullptr);
   std::exit(code);
+}
+
+std::string ProgramBase;
+std::string ProgramDir;
+std::string StartDir;
+
+namespace {
+
+std::string StripSwitchMark(const std::string& s) {
+  if (!s.empty() && (s[0] == '-' || s[0] == '/')) return s.substr(1);
+  return s;
+}
+
+bool StartsWith(const std::string& s, const std::string& prefix, bool ignoreCase) {
+  if (s.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    uint8_t a = static_cast<uint8_t>(s[i]);
+    uint8_t b = static_cast<uint8_t>(prefix[i]);
+    if (ignoreCase) {
+      a = PlUpCaseChar(a);
+      b = PlUpCaseChar(b);
+    }
+    if (a != b) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool HasSwitch(SwitchCase mode, const std::string& key) {
+  if (mode != SwitchCase::Exact && mode != SwitchCase::AnyCase) return false;
+  const std::string k = StripSwitchMark(key);
+  const auto& args = CommandArgs();
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (StartsWith(StripSwitchMark(args[i]), k, mode == SwitchCase::AnyCase)) {
+      g_switchIndex = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string CommandLineValue(SwitchCase mode, const std::string& prefix) {
+  if (!HasSwitch(mode, prefix)) return {};
+  // Both sides without their switch mark, so "kprspis:x", "/kprspis:x" and
+  // "-KPRSPIS:x" all give "x" whichever way the prefix is written.
+  const std::string arg = StripSwitchMark(CommandArgs()[g_switchIndex]);
+  return arg.substr(StripSwitchMark(prefix).size());
+}
+
+void InitProgramLocation() {
+  const std::string path = ProgramFilePath();
+  // The extension is looked for in the file name only: a dot in a directory
+  // name must not cut the path there.
+  size_t sep = path.find_last_of(kPathSep);
+#ifdef _WIN32
+  const size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && (sep == std::string::npos || slash > sep)) sep = slash;
+#endif
+  const size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
+  const size_t dot = path.find_last_of('.');
+  ProgramBase = (dot != std::string::npos && dot >= nameStart) ? path.substr(0, dot) : path;
+  ProgramDir = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+  std::string cwd;
+  if (Fs().CurrentDir(cwd) != kOk) cwd.clear();
+  if (cwd.size() > 3 && cwd.back() == kPathSep) cwd.pop_back();
+  StartDir = cwd;
 }
 
 }  // namespace qm

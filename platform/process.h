@@ -1,6 +1,7 @@
 // Process-level services: command line, environment, program location and
 // the way out. Everything the core needs from the process goes through here.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,5 +26,18 @@ void SetExitHook(std::function<void(int)> hook);
 
 // Arguments and program path back to empty (tests).
 void ResetProcessState();
+
+// Program switches ("/EXC", "-kprspis:name"): the switch mark of either
+// side is not compared.
+enum class SwitchCase : uint8_t { Exact = 0, AnyCase = 1 };
+bool HasSwitch(SwitchCase mode, const std::string& key);
+// What follows the prefix in the first argument that starts with it.
+std::string CommandLineValue(SwitchCase mode, const std::string& prefix);
+
+// The program location strings (CP852, capacity 80).
+extern std::string ProgramBase;  // full path without its last "." and what follows
+extern std::string ProgramDir;   // ProgramBase up to its last separator
+extern std::string StartDir;     // current directory at start
+void InitProgramLocation();
 
 }  // namespace qm

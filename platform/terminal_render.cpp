@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 
 namespace qm {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "fileio/polish.h"
+#include "base/polish.h"
 
 namespace qm {
 namespace {

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
+#include "base/cp852.h"
+#include "base/polish.h"
 
 namespace qm::sample {
 namespace {

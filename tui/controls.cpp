@@ -1,7 +1,8 @@
 // Edit fields, check boxes, check groups and radio groups.
 #include <algorithm>
 
-#include "fileio/polish.h"
+#include "base/polish.h"
+#include "base/text.h"
 #include "tui/forms.h"
 
 namespace qm {

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "fileio/polish.h"
+#include "base/polish.h"
+#include "base/text.h"
 #include "tui/message_box.h"
 
 namespace qm {
@@ -34,14 +35,6 @@ void ResetFormState() {
   FormDataChanged = false;
   g_currentForm = nullptr;
   ResetEditClipboard();
-}
-
-void ResetTuiState() {
-  ResetScreenState();
-  ResetEventState();
-  ResetFormState();
-  InitControlColours();
-  ResetInputBoxWidth();
 }
 
 bool CopyToClipboard(const std::string& text) { return Con().CopyToClipboard(text); }

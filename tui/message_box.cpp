@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
+#include "base/text.h"
 #include "tui/events.h"
 #include "tui/forms.h"
 #include "tui/screen.h"
@@ -49,8 +50,6 @@ bool IsErrorKind(uint16_t kind) {
 }
 
 }  // namespace
-
-std::string CentredLine(const std::string& line) { return std::string(1, kMsgCentre) + line; }
 
 uint16_t MessageBoxAt(int x, int y, int width, int height, const std::string& text,
                       uint16_t kind) {

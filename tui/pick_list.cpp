@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
+#include "base/cp852.h"
+#include "base/polish.h"
+#include "base/text.h"
 
 namespace qm {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
+#include "base/cp852.h"
+#include "base/polish.h"
+#include "base/text.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
-#include "tui/forms.h"
 
 namespace qm {
 
@@ -26,9 +26,6 @@ const ColourSet kDefaultColours = {0x07, 0x0F, 0x1F, 0x70, 0x07, 0x02,
                                    0x0F, 0x0F, 0x4F, 0x0F, 0x70};
 ColourSet ColourRoles = kDefaultColours;
 bool SoundOff = false;
-std::string ProgramBase;
-std::string ProgramDir;
-std::string StartDir;
 
 namespace {
 
@@ -264,107 +261,12 @@ int ClockWaitMs() {
   return std::clamp(ms, 1, 1000);
 }
 
-std::string PadRight(const std::string& text, size_t len) {
-  if (text.size() >= len) return text.substr(0, len);
-  return text + std::string(len - text.size(), ' ');
-}
-
-std::string Spaces(size_t n) { return std::string(n, ' '); }
-
-std::string IntToStr(int64_t n) { return std::to_string(n); }
-
-std::string TextIf(bool cond, const std::string& text) { return cond ? text : std::string(); }
-
-std::string TwoDigits(int n) {
-  n = std::clamp(n, 0, 99);
-  return std::string{static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
-}
-
-bool HasFlags(uint32_t mask, uint32_t value) { return (value & mask) == mask; }
-
-namespace {
-
-size_t g_switchIndex = 0;  // the argument HasSwitch matched last
-
-std::string StripSwitchMark(const std::string& s) {
-  if (!s.empty() && (s[0] == '-' || s[0] == '/')) return s.substr(1);
-  return s;
-}
-
-bool StartsWith(const std::string& s, const std::string& prefix, bool ignoreCase) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    uint8_t a = static_cast<uint8_t>(s[i]);
-    uint8_t b = static_cast<uint8_t>(prefix[i]);
-    if (ignoreCase) {
-      a = PlUpCaseChar(a);
-      b = PlUpCaseChar(b);
-    }
-    if (a != b) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool HasSwitch(int mode, const std::string& key) {
-  if (mode != 0 && mode != 1) return false;
-  const std::string k = StripSwitchMark(key);
-  const auto& args = CommandArgs();
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (StartsWith(StripSwitchMark(args[i]), k, mode == 1)) {
-      g_switchIndex = i;
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string CommandLineValue(int mode, const std::string& prefix) {
-  if (!HasSwitch(mode, prefix)) return {};
-  // Both sides without their switch mark, so "kprspis:x", "/kprspis:x" and
-  // "-KPRSPIS:x" all give "x" whichever way the prefix is written.
-  const std::string arg = StripSwitchMark(CommandArgs()[g_switchIndex]);
-  return arg.substr(StripSwitchMark(prefix).size());
-}
-
-void InitProgramLocation() {
-  const std::string path = ProgramFilePath();
-  // The extension is looked for in the file name only: a dot in a directory
-  // name must not cut the path there.
-  size_t sep = path.find_last_of(kPathSep);
-#ifdef _WIN32
-  const size_t slash = path.find_last_of('/');
-  if (slash != std::string::npos && (sep == std::string::npos || slash > sep)) sep = slash;
-#endif
-  const size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
-  const size_t dot = path.find_last_of('.');
-  ProgramBase = (dot != std::string::npos && dot >= nameStart) ? path.substr(0, dot) : path;
-  ProgramDir = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
-  std::string cwd;
-  if (Fs().CurrentDir(cwd) != kOk) cwd.clear();
-  if (cwd.size() > 3 && cwd.back() == kPathSep) cwd.pop_back();
-  StartDir = cwd;
-}
-
-void InitScreenLayer() {
-  ColourSet set = kDefaultColours;
-  if (ColourFile(set, false))
-    RestoreColours(set);
-  else
-    RestoreColours(kDefaultColours);
-  ResetFormState();
-  SoundOff = GetEnvVar("QMSOUND") == "OFF";
-  InitControlColours();
-}
-
 void ResetScreenState() {
   ColourRoles = kDefaultColours;
   g_textWindow = TextWindowRect{};
   g_active = nullptr;
   g_clockSecond = -1;
   SoundOff = false;
-  g_switchIndex = 0;
 }
 
 }  // namespace qm

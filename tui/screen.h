@@ -1,6 +1,6 @@
 // The bottom layer of the text interface: output window, framed windows that
 // give back what they cover, colour roles and their scheme file, the progress
-// window, the clock, tones, and small text and command-line utilities.
+// window, the clock and tones.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -99,33 +99,8 @@ void UpdateClock();
 // Milliseconds until the clock should next be updated (event waits).
 int ClockWaitMs();
 
-// Text utilities.
-std::string PadRight(const std::string& text, size_t len);
-std::string Spaces(size_t n);
-std::string IntToStr(int64_t n);
-std::string TextIf(bool cond, const std::string& text);
-std::string TwoDigits(int n);
-bool HasFlags(uint32_t mask, uint32_t value);
-
-// Command line: mode 1 ignores case, mode 0 does not.
-bool HasSwitch(int mode, const std::string& key);
-std::string CommandLineValue(int mode, const std::string& prefix);
-
-// The program location strings (CP852, capacity 80).
-extern std::string ProgramBase;  // full path without its last "." and what follows
-extern std::string ProgramDir;   // ProgramBase up to its last separator
-extern std::string StartDir;     // current directory at start
-void InitProgramLocation();
-
-// Start-up of this layer: colour scheme (ProgramDir + "kolory.qm"), hint
-// line cleared, sound switch, then the controls' colour copies. Call after
-// InitProgramLocation.
-void InitScreenLayer();
-
 // Back to the start values: colours, output window, window chain, clock,
 // sound (this file only).
 void ResetScreenState();
-// Every state of the text interface back to its start value (tests).
-void ResetTuiState();
 
 }  // namespace qm

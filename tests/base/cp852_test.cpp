@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 
 namespace qm {
 namespace {

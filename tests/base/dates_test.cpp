@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "fileio/cp852.h"
-#include "fileio/dates.h"
+#include "base/cp852.h"
+#include "base/dates.h"
 
 namespace qm {
 namespace {

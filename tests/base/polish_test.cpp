@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
+#include "base/cp852.h"
+#include "base/polish.h"
 
 namespace qm {
 namespace {

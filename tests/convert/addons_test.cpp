@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <string>
 
+#include "base/record_fields.h"
 #include "convert/addons.h"
 #include "convert/copy_engine.h"
 #include "fileio/ini_file.h"
-#include "fileio/record_fields.h"
 #include "tests/convert/copy_support.h"
 
 namespace qm::test {

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <string>
 
+#include "base/record_fields.h"
 #include "convert/annual_settings.h"
 #include "convert/company_transfer.h"
 #include "convert/copy_engine.h"
 #include "convert/people.h"
-#include "fileio/record_fields.h"
 #include "tests/convert/copy_support.h"
 
 namespace qm::test {

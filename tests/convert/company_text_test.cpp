@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "base/cp852.h"
 #include "convert/addons.h"
 #include "convert/annual_settings.h"
-#include "driver/company_text_data.h"
-#include "driver/package_config.h"
-#include "fileio/cp852.h"
+#include "run/company_text_data.h"
+#include "run/package_config.h"
 #include "tests/convert/copy_support.h"
 #include "tests/support/faulty_fs.h"
 #include "tests/support/test_env.h"

@@ -1,11 +1,11 @@
 // Commission contracts (552 -> 1024 bytes) and wages of 2020.
 #include <cstring>
 
+#include "base/cp852.h"
+#include "base/record_fields.h"
 #include "convert/contracts.h"
 #include "convert/people.h"
-#include "driver/progress_log.h"
-#include "fileio/cp852.h"
-#include "fileio/record_fields.h"
+#include "run/progress_log.h"
 #include "tests/convert/copy_support.h"
 #include "tests/support/test_env.h"
 

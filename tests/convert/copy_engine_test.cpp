@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "base/record_fields.h"
 #include "convert/copy_engine.h"
-#include "fileio/record_fields.h"
 #include "tests/convert/copy_support.h"
 
 namespace qm::test {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/cp852.h"
 #include "convert/company_transfer.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "base/record_fields.h"
 #include "convert/annual_settings.h"
 #include "convert/contracts.h"
 #include "convert/people.h"
-#include "driver/company_text_data.h"
-#include "driver/package_config.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/record_fields.h"
+#include "run/company_text_data.h"
+#include "run/package_config.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {

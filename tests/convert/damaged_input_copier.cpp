@@ -8,11 +8,11 @@
 #include <set>
 #include <string>
 
+#include "base/record_fields.h"
 #include "convert/addons.h"
 #include "convert/company_transfer.h"
 #include "convert/copy_engine.h"
 #include "convert/ledger.h"
-#include "fileio/record_fields.h"
 #include "tests/convert/copy_support.h"
 
 namespace qm::test {

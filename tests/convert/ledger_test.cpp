@@ -4,10 +4,10 @@
 #include <set>
 #include <string>
 
+#include "base/dates.h"
+#include "base/record_fields.h"
 #include "convert/copy_engine.h"
 #include "convert/ledger.h"
-#include "fileio/dates.h"
-#include "fileio/record_fields.h"
 #include "platform/host_fs.h"
 #include "tests/convert/copy_support.h"
 #include "tests/support/faulty_fs.h"

@@ -2,14 +2,14 @@
 #include <cstring>
 #include <vector>
 
+#include "base/cp852.h"
+#include "base/dates.h"
+#include "base/record_fields.h"
 #include "convert/annual_settings.h"
 #include "convert/people.h"
-#include "driver/package_config.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
-#include "fileio/dates.h"
-#include "fileio/record_fields.h"
+#include "run/package_config.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tests/convert/copy_support.h"
 #include "tests/support/test_env.h"
 

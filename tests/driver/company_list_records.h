@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/record_fields.h"
 #include "driver/company_list.h"
-#include "fileio/record_fields.h"
 
 namespace qm::test {
 

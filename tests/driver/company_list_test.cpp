@@ -7,10 +7,10 @@
 
 #include <string>
 
+#include "base/cp852.h"
 #include "driver/company_list.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tests/driver/company_list_records.h"
 #include "tests/driver/transfer_fs.h"
 #include "tests/support/test_env.h"

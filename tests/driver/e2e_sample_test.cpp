@@ -3,9 +3,9 @@
 // the program unscrambles.
 #include <cstring>
 
-#include "driver/package_config.h"
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "fileio/ini_file.h"
+#include "run/package_config.h"
 #include "tests/driver/e2e_support.h"
 
 namespace qm::test::e2e {

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/cp852.h"
 #include "driver/main_sequence.h"
-#include "fileio/cp852.h"
 #include "platform/process.h"
 
 namespace qm::test::e2e {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <set>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "tests/driver/e2e_support.h"
 
 namespace qm::test::e2e {

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/cp852.h"
 #include "driver/main_sequence.h"
-#include "fileio/cp852.h"
 #include "platform/process.h"
 #include "tests/driver/e2e_support.h"
 #include "tests/support/faulty_fs.h"

@@ -3,10 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
+#include "base/cp852.h"
+#include "convert/global_transfer.h"
 #include "driver/wizard.h"
-#include "fileio/cp852.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tests/driver/transfer_fs.h"
 #include "tests/support/test_env.h"
 #include "tui/screen.h"

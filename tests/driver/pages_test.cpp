@@ -3,9 +3,10 @@
 #include <filesystem>
 #include <string>
 
-#include "driver/run_settings.h"
+#include "base/cp852.h"
 #include "driver/wizard.h"
-#include "fileio/cp852.h"
+#include "platform/process.h"
+#include "run/run_settings.h"
 #include "tests/support/test_env.h"
 #include "tui/message_box.h"
 

@@ -1,9 +1,9 @@
 // The company selection dialog.
 #include <string>
 
+#include "base/cp852.h"
 #include "driver/company_selection.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
+#include "run/run_settings.h"
 #include "tests/driver/company_list_records.h"
 #include "tests/support/test_env.h"
 

@@ -3,11 +3,12 @@
 
 #include <string>
 
+#include "base/cp852.h"
+#include "base/text.h"
 #include "driver/main_sequence.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
 #include "platform/process.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tests/support/test_env.h"
 #include "tui/screen.h"
 

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "base/cp852.h"
+#include "base/polish.h"
+#include "base/record_fields.h"
 #include "driver/company_list.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
 #include "driver/wizard.h"
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
-#include "fileio/record_fields.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tests/driver/company_list_records.h"
 #include "tests/support/test_env.h"
 #include "tools/sample_gen.h"

@@ -2,14 +2,14 @@
 // branch.
 #include <string>
 
+#include "base/cp852.h"
 #include "driver/main_sequence.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
 #include "driver/wizard.h"
-#include "fileio/cp852.h"
+#include "platform/process.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tests/driver/company_list_records.h"
 #include "tests/driver/transfer_fs.h"
-#include "platform/process.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {

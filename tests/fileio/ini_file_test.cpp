@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "fileio/cp852.h"
-#include "fileio/dates.h"
+#include "base/cp852.h"
+#include "base/dates.h"
 #include "fileio/ini_file.h"
 #include "tests/support/faulty_fs.h"
 #include "tests/support/test_env.h"

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "base/cp852.h"
+#include "base/polish.h"
+#include "base/record_fields.h"
 #include "driver/company_list.h"
-#include "driver/run_settings.h"
-#include "fileio/cp852.h"
-#include "fileio/polish.h"
-#include "fileio/record_fields.h"
 #include "fileio/shared_file.h"
+#include "run/run_settings.h"
 #include "tests/driver/company_list_records.h"
 #include "tests/support/test_env.h"
 

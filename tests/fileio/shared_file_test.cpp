@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "fileio/cp852.h"
-#include "fileio/dates.h"
-#include "fileio/polish.h"
-#include "fileio/record_fields.h"
+#include "base/cp852.h"
+#include "base/dates.h"
+#include "base/polish.h"
+#include "base/record_fields.h"
 #include "fileio/shared_file.h"
 #include "tests/fileio/fault_fs.h"
 #include "tests/support/test_env.h"

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "driver/company_list.h"
-#include "driver/run_settings.h"
 #include "platform/process.h"
+#include "run/run_settings.h"
 #include "tests/fuzz/fuzz_support.h"
 
 using namespace qm;

@@ -11,7 +11,7 @@
 #include "convert/contracts.h"
 #include "convert/ledger.h"
 #include "convert/people.h"
-#include "driver/run_settings.h"
+#include "run/run_settings.h"
 #include "tests/fuzz/fuzz_support.h"
 
 using namespace qm;

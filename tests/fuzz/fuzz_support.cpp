@@ -6,14 +6,7 @@
 #include <fstream>
 #include <memory>
 
-#include "convert/annual_settings.h"
-#include "convert/copy_engine.h"
-#include "convert/people.h"
-#include "driver/company_list.h"
-#include "driver/package_config.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "driver/wizard.h"
+#include "driver/program_state.h"
 #include "fileio/shared_file.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
@@ -80,17 +73,7 @@ const std::string& ScratchDir() { return TheSetup().dir; }
 
 void StartRun(const std::string& answers) {
   Setup& s = TheSetup();
-  ResetRunSettings();
-  ResetProgressLog();
-  ResetTuiState();
-  ResetFileLayer();
-  ResetPackageConfig();
-  ResetAnnualSettingsState();
-  ResetPeopleState();
-  ResetCopyEngine();
-  ResetCompanyTable();
-  ResetProcessState();
-  ResetWizardState();
+  ResetProgramState();
   SetConsole(&s.console);
   SetFileSystem(s.fs.get());
   SetExitHook([](int code) { throw Stopped(code); });

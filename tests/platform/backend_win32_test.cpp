@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/backend.h"
 #include "platform/console_win32.h"
 #include "platform/key_table.h"

@@ -2,7 +2,7 @@
 // 16 colours, never a raw control byte.
 #include <gtest/gtest.h>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/terminal_render.h"
 #include "tests/support/fake_console.h"
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/backend.h"
 #include "platform/console_scripted.h"
 #include "platform/key_script.h"

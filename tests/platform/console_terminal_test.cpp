@@ -13,7 +13,7 @@
 #include <chrono>
 #include <functional>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/console_terminal.h"
 #include "platform/terminal_render.h"
 

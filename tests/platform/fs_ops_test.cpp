@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/host_fs.h"
 #include "tests/support/test_env.h"
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "driver/progress_log.h"
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/host_fs.h"
+#include "run/progress_log.h"
 #ifndef _WIN32
 #include "platform/fs_posix.h"
 #endif

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/input_parser.h"
 
 namespace qm {

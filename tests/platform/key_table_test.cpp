@@ -1,7 +1,7 @@
 // The US PC key table, and key scripts built on it.
 #include <gtest/gtest.h>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/key_script.h"
 #include "platform/key_table.h"
 

@@ -1,6 +1,6 @@
 #include "tests/support/fake_console.h"
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "platform/key_script.h"
 
 namespace qm::test {

@@ -10,14 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "convert/annual_settings.h"
-#include "convert/copy_engine.h"
-#include "convert/people.h"
-#include "driver/company_list.h"
-#include "driver/package_config.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "driver/wizard.h"
+#include "driver/program_state.h"
 #include "fileio/shared_file.h"
 #include "platform/console.h"
 #include "platform/process.h"
@@ -97,20 +90,6 @@ std::string MakeTempDir() {
 #endif
 }
 }  // namespace
-
-void ResetProgramState() {
-  ResetRunSettings();
-  ResetProgressLog();
-  ResetTuiState();
-  ResetFileLayer();
-  ResetPackageConfig();
-  ResetAnnualSettingsState();
-  ResetPeopleState();
-  ResetCopyEngine();
-  ResetCompanyTable();
-  ResetProcessState();
-  ResetWizardState();
-}
 
 void QmTest::SetUp() {
   SetConsole(&con);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/program_state.h"
 #include "platform/host_fs.h"
 #include "tests/support/fake_console.h"
 
@@ -23,8 +24,8 @@ namespace qm::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// Puts every process-wide state of the program back to its start value.
-void ResetProgramState();
+// Every process-wide state of the program back to its start value.
+using qm::ResetProgramState;
 
 // A host path (UTF-8) for the standard library's file functions.
 std::filesystem::path HostPath(const std::string& utf8);

@@ -2,7 +2,7 @@
 // pastes, the hint line's translation and the clock while waiting.
 #include <string>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 #include "tests/support/test_env.h"
 #include "tui/events.h"
 #include "tui/forms.h"

@@ -2,7 +2,8 @@
 // them: what the operator sees and what each key and click does.
 #include <string>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
+#include "base/text.h"
 #include "tests/tui/tui_support.h"
 #include "tui/forms.h"
 #include "tui/message_box.h"

@@ -2,7 +2,8 @@
 // the keys that end them, and the screen left as it was.
 #include <string>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
+#include "base/text.h"
 #include "tests/tui/tui_support.h"
 #include "tui/forms.h"
 #include "tui/message_box.h"

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
+#include "base/text.h"
 #include "tests/tui/tui_support.h"
 #include "tui/forms.h"
 #include "tui/message_box.h"

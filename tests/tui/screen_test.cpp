@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "fileio/cp852.h"
+#include "base/cp852.h"
+#include "base/text.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
 #include "tests/support/test_env.h"
 #include "tui/screen.h"
+#include "tui/tui_state.h"
 
 namespace qm::test {
 namespace {
@@ -319,16 +321,16 @@ class ArgsTest : public QmTest {
 
 TEST_F(ArgsTest, SwitchesAndValues) {
   SetCommandArgs({"C:\\ZEV2020", "-KPRSPIS:firmy.dat", "/exc"});
-  EXPECT_TRUE(HasSwitch(1, "/kprspis:"));
-  EXPECT_EQ(CommandLineValue(1, "/kprspis:"), "firmy.dat");
-  EXPECT_EQ(CommandLineValue(1, "kprspis:"), "firmy.dat");
-  EXPECT_EQ(CommandLineValue(0, "/kprspis:"), "");  // case-sensitive
-  EXPECT_TRUE(HasSwitch(0, "exc"));
-  EXPECT_TRUE(HasSwitch(1, "/EXC"));
-  EXPECT_FALSE(HasSwitch(2, "/EXC"));
-  EXPECT_FALSE(HasSwitch(1, "/LFN"));
+  EXPECT_TRUE(HasSwitch(SwitchCase::AnyCase, "/kprspis:"));
+  EXPECT_EQ(CommandLineValue(SwitchCase::AnyCase, "/kprspis:"), "firmy.dat");
+  EXPECT_EQ(CommandLineValue(SwitchCase::AnyCase, "kprspis:"), "firmy.dat");
+  EXPECT_EQ(CommandLineValue(SwitchCase::Exact, "/kprspis:"), "");  // case-sensitive
+  EXPECT_TRUE(HasSwitch(SwitchCase::Exact, "exc"));
+  EXPECT_TRUE(HasSwitch(SwitchCase::AnyCase, "/EXC"));
+  EXPECT_FALSE(HasSwitch(static_cast<SwitchCase>(2), "/EXC"));
+  EXPECT_FALSE(HasSwitch(SwitchCase::AnyCase, "/LFN"));
   SetCommandArgs({"kprspis:bez_ukosnika"});
-  EXPECT_EQ(CommandLineValue(1, "/kprspis:"), "bez_ukosnika");
+  EXPECT_EQ(CommandLineValue(SwitchCase::AnyCase, "/kprspis:"), "bez_ukosnika");
 }
 
 TEST_F(ArgsTest, ProgramLocation) {

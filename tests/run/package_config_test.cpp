@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "driver/company_text_data.h"
-#include "driver/package_config.h"
 #include "fileio/shared_file.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
+#include "run/company_text_data.h"
+#include "run/package_config.h"
 #include "tests/support/test_env.h"
 #include "tui/screen.h"
 

@@ -1,4 +1,4 @@
-#include "fileio/cp852.h"
+#include "base/cp852.h"
 
 #include <array>
 #include <unordered_map>

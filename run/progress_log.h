@@ -26,10 +26,6 @@ uint8_t WaitKey();
 // Like WaitKey but gives the whole key event's code (scan * 256 + char).
 uint16_t WaitKeyCode();
 void PauseIfSlow();
-bool DirectoryExists(const std::string& path);
-// Size of the first file a search for path finds; 0 when none. A file of
-// 2 GiB or more reports INT32_MAX, never 0 or a negative size.
-int32_t FileSizeOf(const std::string& path);
 
 // Shadow rows and cursor, for tests.
 const std::string& LogShadowRow(int row);

@@ -1,16 +1,15 @@
-// Page 2 and the global transfer: the files every company shares, from the
-// 2019 global subdirectory into #BIN020.
+#include "convert/global_transfer.h"
+
 #include <cstring>
 #include <vector>
 
+#include "base/cp852.h"
 #include "convert/addons.h"
 #include "convert/copy_engine.h"
-#include "driver/progress_log.h"
-#include "driver/run_settings.h"
-#include "driver/wizard.h"
-#include "fileio/cp852.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
 #include "tui/message_box.h"
 #include "tui/screen.h"
 
@@ -80,31 +79,6 @@ void RunGlobalItem(const GlobalItem& item, const std::string& g19, const std::st
 }
 
 }  // namespace
-
-std::unique_ptr<DialogForm> GlobalDataPage() {
-  auto page = DialogForm::Init<WizardPage>(3, 3, 76, 22, Pl(" Dane globalne, konfiguracyjne "));
-  if (!page) return nullptr;
-  const std::vector<std::string> items = {
-      Pl("Globalnę bazę adresów"),
-      "---",
-      Pl("Bazę stałych F1..F10"),
-      Pl("Dane BIURA do wystawienia rachunków"),
-      Pl("Dane konfiguracji DLL z ZEV_QM.INI"),
-      Pl("Stałe podatkowe na 2019 rok"),
-      Pl("Ustawienia składników wynagrodzeń"),
-      Pl("Ustawienia kolorów"),
-      Pl("Ustawienia zev_2019.ini -> zev_2020.ini"),
-      Pl("Plik \"OPERATOR.REK\""),
-      Pl("Plik \"ZUS_PEL.INI\",\"UMOWY.INI\""),
-  };
-  page->Insert(CheckGroup::Init(TextLabel::Init(3, 3, Pl("Zaznaczam do kopiowania :")), 4, 4, items,
-                                GlobalOptions));
-  page->Insert(PushButton::Init(14, 19, 14, 1, "<< Wstecz", CMD_BACK));
-  page->Insert(PushButton::Init(34, 19, 14, 1, "Poniechaj", CMD_ABORT));
-  page->Insert(PushButton::Init(54, 19, 14, 1, "Dalej >>", CMD_NEXT));
-  page->SetHintLine(HintLine::Init({{"PgUp-Wstecz", kKeyPgUp, CMD_BACK}, {"PgDn-Dalej", kKeyPgDn, CMD_NEXT}}));
-  return page;
-}
 
 void TransferGlobalData() {
   TextWindowRect saved;

@@ -1,11 +1,10 @@
-#include "driver/progress_log.h"
+#include "run/progress_log.h"
 
 #include <array>
-#include <climits>
 
-#include "driver/run_settings.h"
 #include "platform/console.h"
 #include "platform/host_fs.h"
+#include "run/run_settings.h"
 #include "tui/events.h"
 #include "tui/screen.h"
 
@@ -93,22 +92,6 @@ uint8_t WaitKey() {
 
 void PauseIfSlow() {
   if (SlowDetails) Con().Sleep(1000);
-}
-
-bool DirectoryExists(const std::string& path) {
-  FindEntry e;
-  FindHandle fh;
-  if (Fs().FindFirst(path, kAttrAll, e, fh) != kOk) return false;
-  return (e.attr & kAttrDirectory) != 0;
-}
-
-int32_t FileSizeOf(const std::string& path) {
-  FindEntry e;
-  FindHandle fh;
-  if (Fs().FindFirst(path, kAttrAnyFile, e, fh) != kOk) return 0;
-  // A file of 2 GiB or more must not look absent or empty.
-  if (e.size > INT32_MAX) return INT32_MAX;
-  return static_cast<int32_t>(e.size);
 }
 
 const std::string& LogShadowRow(int row) { return g_log.shadow[static_cast<size_t>(row)]; }

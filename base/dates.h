@@ -37,14 +37,10 @@ void PutDate(uint8_t* rec, size_t off, const PackedDate& d);
 // The four bytes read as a little-endian signed 32-bit number; orders dates.
 int32_t DateValue(const PackedDate& d);
 
-// The local date when the program started.
-extern PackedDate Today;
-void ReadToday(PackedDate& d);
 
 // Generator: state := state * 0x08088405 + 1, result = high word of state * n.
 void SetRandomState(uint32_t state);
 uint32_t RandomState();
-void SeedFromClock();
 uint32_t RandomBelow(uint32_t n);
 
 // The standard integer conversion of the package's runtime: leading blanks

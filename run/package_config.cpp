@@ -1,13 +1,13 @@
-#include "driver/package_config.h"
+#include "run/package_config.h"
 
 #include <cstdio>
 
-#include "driver/company_text_data.h"
-#include "fileio/dates.h"
+#include "base/dates.h"
 #include "fileio/ini_file.h"
 #include "fileio/shared_file.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
+#include "run/company_text_data.h"
 #include "tui/screen.h"
 
 namespace qm {
@@ -63,8 +63,8 @@ void InitPackagePaths() {
   LedgerDir = Dir("ZEV");
   RegisterDir = Dir("REJ");
   DeclarationDir = Dir("KDU");
-  ExclusiveMode = HasSwitch(1, "/EXC");
-  LongFileNames = HasSwitch(1, "/LFN");
+  ExclusiveMode = HasSwitch(SwitchCase::AnyCase, "/EXC");
+  LongFileNames = HasSwitch(SwitchCase::AnyCase, "/LFN");
 }
 
 std::string LedgerPrefixOf(uint16_t year) { return year >= 2019 ? "K990." : "K880."; }

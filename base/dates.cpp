@@ -1,14 +1,11 @@
-#include "fileio/dates.h"
+#include "base/dates.h"
 
 #include <array>
 #include <cstdio>
 
-#include "fileio/cp852.h"
-#include "platform/console.h"
+#include "base/cp852.h"
 
 namespace qm {
-
-PackedDate Today;
 
 namespace {
 uint32_t g_random = 0;
@@ -116,14 +113,8 @@ int32_t DateValue(const PackedDate& d) {
                               (static_cast<uint32_t>(d.year) << 16));
 }
 
-void ReadToday(PackedDate& d) {
-  const LocalTime t = Con().Now();
-  d = PackedDate{static_cast<uint8_t>(t.day), static_cast<uint8_t>(t.month), static_cast<uint16_t>(t.year)};
-}
-
 void SetRandomState(uint32_t state) { g_random = state; }
 uint32_t RandomState() { return g_random; }
-void SeedFromClock() { g_random = Con().TickCount(); }
 
 uint32_t RandomBelow(uint32_t n) {
   g_random = g_random * 0x08088405u + 1u;

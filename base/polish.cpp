@@ -1,4 +1,4 @@
-#include "fileio/polish.h"
+#include "base/polish.h"
 
 #include <array>
 

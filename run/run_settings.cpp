@@ -1,4 +1,4 @@
-#include "driver/run_settings.h"
+#include "run/run_settings.h"
 
 #include "platform/host_fs.h"
 

@@ -1,14 +1,14 @@
-#include "driver/company_text_data.h"
+#include "run/company_text_data.h"
 
 #include <cstdio>
 #include <map>
 
-#include "driver/package_config.h"
-#include "fileio/cp852.h"
+#include "base/cp852.h"
+#include "base/polish.h"
+#include "base/record_fields.h"
 #include "fileio/ini_file.h"
-#include "fileio/polish.h"
-#include "fileio/record_fields.h"
 #include "platform/process.h"
+#include "run/package_config.h"
 #include "tui/message_box.h"
 
 namespace qm {

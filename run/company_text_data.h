@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fileio/dates.h"
+#include "base/dates.h"
 
 namespace qm {
 

@@ -1,0 +1,34 @@
+#include "driver/program_state.h"
+
+#include "convert/annual_settings.h"
+#include "convert/copy_engine.h"
+#include "convert/people.h"
+#include "driver/company_list.h"
+#include "driver/wizard.h"
+#include "fileio/operator_prompts.h"
+#include "fileio/shared_file.h"
+#include "platform/process.h"
+#include "run/package_config.h"
+#include "run/progress_log.h"
+#include "run/run_settings.h"
+#include "tui/prompt_boxes.h"
+#include "tui/tui_state.h"
+
+namespace qm {
+
+void ResetProgramState() {
+  ResetRunSettings();
+  ResetProgressLog();
+  ResetTuiState();
+  ResetFileLayer();
+  SetOperatorPrompts(&PromptBoxes());
+  ResetPackageConfig();
+  ResetAnnualSettingsState();
+  ResetPeopleState();
+  ResetCopyEngine();
+  ResetCompanyTable();
+  ResetProcessState();
+  ResetWizardState();
+}
+
+}  // namespace qm

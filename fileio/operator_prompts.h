@@ -1,0 +1,42 @@
+// The questions the file layer puts to the operator while it waits for a
+// file that the network or another program holds: a retry question, the
+// network wait, the not-found question, the serious-error box and the
+// network queue's bar. The file layer only asks; the text interface shows
+// them (installed at start-up), so that the layer never draws.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qm {
+
+class OperatorPrompts {
+ public:
+  // A bar that counts the attempts of a wait.
+  class WaitBar {
+   public:
+    virtual ~WaitBar() = default;
+    virtual void Reset() = 0;
+    virtual void Step(int32_t n) = 0;
+  };
+
+  virtual ~OperatorPrompts() = default;
+  // A box of the given kind (title and buttons, kMsg...) centred on the
+  // screen, or at x, y with the given size; the command that closed it.
+  virtual uint16_t Message(const std::string& text, uint16_t kind) = 0;
+  virtual uint16_t MessageAt(int x, int y, int width, int height, const std::string& text,
+                             uint16_t kind) = 0;
+  virtual void Error(const std::string& text) = 0;
+  // Null when the bar cannot be shown; the bar goes when released.
+  virtual std::unique_ptr<WaitBar> OpenWaitBar(const std::string& header, const std::string& text,
+                                               int32_t total) = 0;
+  // Keys typed during a wait are not answers to what follows it.
+  virtual void DrainKeyboard() = 0;
+};
+
+// The prompts in force. Until one is installed, every question is answered
+// "no" and nothing is shown.
+OperatorPrompts& Prompts();
+void SetOperatorPrompts(OperatorPrompts* prompts);
+
+}  // namespace qm
