@@ -6,6 +6,7 @@
 #include "base/cp852.h"
 #include "base/record_fields.h"
 #include "convert/annual_settings.h"
+#include "platform/forwarding_fs.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
 #include "tests/convert/copy_support.h"
@@ -337,38 +338,18 @@ TEST_F(AnnualTest, SourcePathsLongerThan80Characters) {
 }
 
 // A file system that fails every write after the first few.
-class FailingWrites : public FileSystem {
+class FailingWrites : public ForwardingFs {
  public:
-  FailingWrites(FileSystem& real, int okWrites) : real_(real), left_(okWrites) {}
-  int Open(const std::string& p, uint8_t m, FileHandle& h) override { return real_.Open(p, m, h); }
-  int Create(const std::string& p, FileHandle& h) override { return real_.Create(p, h); }
-  int Read(FileHandle h, void* b, uint32_t n, uint32_t& got) override { return real_.Read(h, b, n, got); }
+  FailingWrites(FileSystem& real, int okWrites) : ForwardingFs(real), left_(okWrites) {}
   int Write(FileHandle h, const void* b, uint32_t n, uint32_t& put) override {
     if (left_-- <= 0) {
       put = 0;
       return kErrDiskFull;
     }
-    return real_.Write(h, b, n, put);
+    return Inner().Write(h, b, n, put);
   }
-  int Seek(FileHandle h, int64_t pos) override { return real_.Seek(h, pos); }
-  int Tell(FileHandle h, int64_t& pos) override { return real_.Tell(h, pos); }
-  int Size(FileHandle h, int64_t& size) override { return real_.Size(h, size); }
-  int SetEnd(FileHandle h) override { return real_.SetEnd(h); }
-  int Flush(FileHandle h) override { return real_.Flush(h); }
-  int Close(FileHandle h) override { return real_.Close(h); }
-  int Lock(FileHandle h, uint64_t o, uint64_t l) override { return real_.Lock(h, o, l); }
-  int Unlock(FileHandle h, uint64_t o, uint64_t l) override { return real_.Unlock(h, o, l); }
-  int FindFirst(const std::string& p, uint8_t a, FindEntry& e, FindHandle& fh) override {
-    return real_.FindFirst(p, a, e, fh);
-  }
-  int FindNext(FindHandle& fh, FindEntry& e) override { return real_.FindNext(fh, e); }
-  int MakeDir(const std::string& p) override { return real_.MakeDir(p); }
-  int Rename(const std::string& a, const std::string& b) override { return real_.Rename(a, b); }
-  int Remove(const std::string& p) override { return real_.Remove(p); }
-  int CurrentDir(std::string& p) override { return real_.CurrentDir(p); }
 
  private:
-  FileSystem& real_;
   int left_;
 };
 

@@ -6,13 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "platform/host_fs.h"
+#include "platform/forwarding_fs.h"
 
 namespace qm::test {
 
-class FaultFs : public FileSystem {
+class FaultFs : public ForwardingFs {
  public:
-  explicit FaultFs(FileSystem& inner) : inner_(inner) {}
+  explicit FaultFs(FileSystem& inner) : ForwardingFs(inner) {}
 
   // Searches for exactly this name answer findCode.
   std::string findName;
@@ -38,16 +38,15 @@ class FaultFs : public FileSystem {
       --openCodeTimes;
       return openCode;
     }
-    return inner_.Open(path, mode, h);
+    return Inner().Open(path, mode, h);
   }
-  int Create(const std::string& path, FileHandle& h) override { return inner_.Create(path, h); }
   int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) override {
     if (readsBeforeFailure == 0) {
       got = 0;
       return kErrReadFault;
     }
     if (readsBeforeFailure > 0) --readsBeforeFailure;
-    return inner_.Read(h, buf, n, got);
+    return Inner().Read(h, buf, n, got);
   }
   int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) override {
     if (writesBeforeFailure == 0) {
@@ -55,24 +54,19 @@ class FaultFs : public FileSystem {
       return kErrWriteFault;
     }
     if (writesBeforeFailure > 0) --writesBeforeFailure;
-    return inner_.Write(h, buf, n, put);
+    return Inner().Write(h, buf, n, put);
   }
-  int Seek(FileHandle h, int64_t pos) override { return inner_.Seek(h, pos); }
-  int Tell(FileHandle h, int64_t& pos) override { return inner_.Tell(h, pos); }
   int Size(FileHandle h, int64_t& size) override {
     if (sizeCode != kOk) return sizeCode;
-    return inner_.Size(h, size);
+    return Inner().Size(h, size);
   }
-  int SetEnd(FileHandle h) override { return inner_.SetEnd(h); }
-  int Flush(FileHandle h) override { return inner_.Flush(h); }
-  int Close(FileHandle h) override { return inner_.Close(h); }
   int Lock(FileHandle h, uint64_t offset, uint64_t length) override {
     locks.emplace_back(offset, length);
     if (lockFailures > 0) {
       --lockFailures;
       return kErrLockViolation;
     }
-    return inner_.Lock(h, offset, length);
+    return Inner().Lock(h, offset, length);
   }
   int Unlock(FileHandle h, uint64_t offset, uint64_t length) override {
     unlocks.emplace_back(offset, length);
@@ -80,23 +74,15 @@ class FaultFs : public FileSystem {
       --unlockFailures;
       return kErrNotLocked;
     }
-    return inner_.Unlock(h, offset, length);
+    return Inner().Unlock(h, offset, length);
   }
   int FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e, FindHandle& fh) override {
     if (!findName.empty() && pattern == findName) {
       ++finds;
       return findCode;
     }
-    return inner_.FindFirst(pattern, attrMask, e, fh);
+    return Inner().FindFirst(pattern, attrMask, e, fh);
   }
-  int FindNext(FindHandle& fh, FindEntry& e) override { return inner_.FindNext(fh, e); }
-  int MakeDir(const std::string& path) override { return inner_.MakeDir(path); }
-  int Rename(const std::string& from, const std::string& to) override { return inner_.Rename(from, to); }
-  int Remove(const std::string& path) override { return inner_.Remove(path); }
-  int CurrentDir(std::string& path) override { return inner_.CurrentDir(path); }
-
- private:
-  FileSystem& inner_;
 };
 
 }  // namespace qm::test

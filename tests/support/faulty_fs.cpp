@@ -61,21 +61,21 @@ std::string Hex(unsigned v) {
 int FaultyFs::Open(const std::string& path, uint8_t mode, FileHandle& h) {
   h = kNoHandle;
   int rc = Enter(FsOp::Open);
-  if (rc == kOk) rc = inner_.Open(path, mode, h);
+  if (rc == kOk) rc = Inner().Open(path, mode, h);
   return Note(FsOp::Open, path + " " + Hex(mode), rc);
 }
 
 int FaultyFs::Create(const std::string& path, FileHandle& h) {
   h = kNoHandle;
   int rc = Enter(FsOp::Create);
-  if (rc == kOk) rc = inner_.Create(path, h);
+  if (rc == kOk) rc = Inner().Create(path, h);
   return Note(FsOp::Create, path, rc);
 }
 
 int FaultyFs::Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) {
   got = 0;
   int rc = Enter(FsOp::Read);
-  if (rc == kOk) rc = inner_.Read(h, buf, n, got);
+  if (rc == kOk) rc = Inner().Read(h, buf, n, got);
   return Note(FsOp::Read, HandleText(h) + " " + std::to_string(n), rc);
 }
 
@@ -89,63 +89,63 @@ int FaultyFs::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) {
     ++injected_;
     if (count == diskFullAt_ && n / 2 > 0) {
       uint32_t part = 0;
-      const int wrc = inner_.Write(h, buf, n / 2, part);
+      const int wrc = Inner().Write(h, buf, n / 2, part);
       put = part;
       if (wrc != kOk) rc = wrc;
     }
   } else if (rc == kOk) {
-    rc = inner_.Write(h, buf, n, put);
+    rc = Inner().Write(h, buf, n, put);
   }
   return Note(FsOp::Write, HandleText(h) + " " + std::to_string(n), rc);
 }
 
 int FaultyFs::Seek(FileHandle h, int64_t pos) {
   int rc = Enter(FsOp::Seek);
-  if (rc == kOk) rc = inner_.Seek(h, pos);
+  if (rc == kOk) rc = Inner().Seek(h, pos);
   return Note(FsOp::Seek, HandleText(h) + " " + std::to_string(pos), rc);
 }
 
 int FaultyFs::Tell(FileHandle h, int64_t& pos) {
   pos = 0;
   int rc = Enter(FsOp::Tell);
-  if (rc == kOk) rc = inner_.Tell(h, pos);
+  if (rc == kOk) rc = Inner().Tell(h, pos);
   return Note(FsOp::Tell, HandleText(h), rc);
 }
 
 int FaultyFs::Size(FileHandle h, int64_t& size) {
   size = 0;
   int rc = Enter(FsOp::Size);
-  if (rc == kOk) rc = inner_.Size(h, size);
+  if (rc == kOk) rc = Inner().Size(h, size);
   return Note(FsOp::Size, HandleText(h), rc);
 }
 
 int FaultyFs::SetEnd(FileHandle h) {
   int rc = Enter(FsOp::SetEnd);
-  if (rc == kOk) rc = inner_.SetEnd(h);
+  if (rc == kOk) rc = Inner().SetEnd(h);
   return Note(FsOp::SetEnd, HandleText(h), rc);
 }
 
 int FaultyFs::Flush(FileHandle h) {
   int rc = Enter(FsOp::Flush);
-  if (rc == kOk) rc = inner_.Flush(h);
+  if (rc == kOk) rc = Inner().Flush(h);
   return Note(FsOp::Flush, HandleText(h), rc);
 }
 
 int FaultyFs::Close(FileHandle h) {
   const int injected = Enter(FsOp::Close);
-  const int rc = inner_.Close(h);
+  const int rc = Inner().Close(h);
   return Note(FsOp::Close, HandleText(h), injected != kOk ? injected : rc);
 }
 
 int FaultyFs::Lock(FileHandle h, uint64_t offset, uint64_t length) {
   int rc = Enter(FsOp::Lock);
-  if (rc == kOk) rc = inner_.Lock(h, offset, length);
+  if (rc == kOk) rc = Inner().Lock(h, offset, length);
   return Note(FsOp::Lock, HandleText(h) + " " + std::to_string(offset) + "+" + std::to_string(length), rc);
 }
 
 int FaultyFs::Unlock(FileHandle h, uint64_t offset, uint64_t length) {
   int rc = Enter(FsOp::Unlock);
-  if (rc == kOk) rc = inner_.Unlock(h, offset, length);
+  if (rc == kOk) rc = Inner().Unlock(h, offset, length);
   return Note(FsOp::Unlock, HandleText(h) + " " + std::to_string(offset) + "+" + std::to_string(length),
               rc);
 }
@@ -154,38 +154,38 @@ int FaultyFs::FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry&
   fh.reset();
   e = FindEntry();
   int rc = Enter(FsOp::FindFirst);
-  if (rc == kOk) rc = inner_.FindFirst(pattern, attrMask, e, fh);
+  if (rc == kOk) rc = Inner().FindFirst(pattern, attrMask, e, fh);
   return Note(FsOp::FindFirst, pattern + " " + Hex(attrMask), rc);
 }
 
 int FaultyFs::FindNext(FindHandle& fh, FindEntry& e) {
   int rc = Enter(FsOp::FindNext);
-  if (rc == kOk) rc = inner_.FindNext(fh, e);
+  if (rc == kOk) rc = Inner().FindNext(fh, e);
   return Note(FsOp::FindNext, rc == kOk ? e.name : std::string(), rc);
 }
 
 int FaultyFs::MakeDir(const std::string& path) {
   int rc = Enter(FsOp::MakeDir);
-  if (rc == kOk) rc = inner_.MakeDir(path);
+  if (rc == kOk) rc = Inner().MakeDir(path);
   return Note(FsOp::MakeDir, path, rc);
 }
 
 int FaultyFs::Rename(const std::string& from, const std::string& to) {
   int rc = Enter(FsOp::Rename);
-  if (rc == kOk) rc = inner_.Rename(from, to);
+  if (rc == kOk) rc = Inner().Rename(from, to);
   return Note(FsOp::Rename, from + " " + to, rc);
 }
 
 int FaultyFs::Remove(const std::string& path) {
   int rc = Enter(FsOp::Remove);
-  if (rc == kOk) rc = inner_.Remove(path);
+  if (rc == kOk) rc = Inner().Remove(path);
   return Note(FsOp::Remove, path, rc);
 }
 
 int FaultyFs::CurrentDir(std::string& path) {
   path.clear();
   int rc = Enter(FsOp::CurrentDir);
-  if (rc == kOk) rc = inner_.CurrentDir(path);
+  if (rc == kOk) rc = Inner().CurrentDir(path);
   return Note(FsOp::CurrentDir, path, rc);
 }
 

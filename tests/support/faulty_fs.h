@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host_fs.h"
+#include "platform/forwarding_fs.h"
 
 namespace qm::test {
 
@@ -38,9 +38,9 @@ inline constexpr int kFsOpCount = static_cast<int>(FsOp::CurrentDir) + 1;
 // "open", "read", ... as used in the log.
 const char* FsOpName(FsOp op);
 
-class FaultyFs : public FileSystem {
+class FaultyFs : public ForwardingFs {
  public:
-  explicit FaultyFs(FileSystem& inner) : inner_(inner) {}
+  explicit FaultyFs(FileSystem& inner) : ForwardingFs(inner) {}
 
   // The n-th call of op (1-based, counted since the last ResetCounts) fails
   // with code; with sticky, that call and every later one of the kind fail.
@@ -99,7 +99,6 @@ class FaultyFs : public FileSystem {
   int Enter(FsOp op);
   int Note(FsOp op, const std::string& what, int rc);
 
-  FileSystem& inner_;
   std::array<int, kFsOpCount> counts_{};
   std::vector<Fault> faults_;
   int diskFullAt_ = 0;

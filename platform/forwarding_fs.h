@@ -1,0 +1,47 @@
+// A file system that passes every call to another one: the base of the
+// layers that watch or bend single operations (the tests' fault injection,
+// the run's bookkeeping). A descendant overrides what it watches.
+#pragma once
+#include <string>
+
+#include "platform/host_fs.h"
+
+namespace qm {
+
+class ForwardingFs : public FileSystem {
+ public:
+  explicit ForwardingFs(FileSystem& inner) : inner_(inner) {}
+
+  int Open(const std::string& path, uint8_t mode, FileHandle& h) override { return inner_.Open(path, mode, h); }
+  int Create(const std::string& path, FileHandle& h) override { return inner_.Create(path, h); }
+  int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) override { return inner_.Read(h, buf, n, got); }
+  int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) override {
+    return inner_.Write(h, buf, n, put);
+  }
+  // WriteAt is left to the base, which seeks and writes through this
+  // object: a descendant that watches writes sees these too.
+  int Seek(FileHandle h, int64_t pos) override { return inner_.Seek(h, pos); }
+  int Tell(FileHandle h, int64_t& pos) override { return inner_.Tell(h, pos); }
+  int Size(FileHandle h, int64_t& size) override { return inner_.Size(h, size); }
+  int SetEnd(FileHandle h) override { return inner_.SetEnd(h); }
+  int Flush(FileHandle h) override { return inner_.Flush(h); }
+  int Close(FileHandle h) override { return inner_.Close(h); }
+  int Lock(FileHandle h, uint64_t offset, uint64_t length) override { return inner_.Lock(h, offset, length); }
+  int Unlock(FileHandle h, uint64_t offset, uint64_t length) override { return inner_.Unlock(h, offset, length); }
+  int FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e, FindHandle& fh) override {
+    return inner_.FindFirst(pattern, attrMask, e, fh);
+  }
+  int FindNext(FindHandle& fh, FindEntry& e) override { return inner_.FindNext(fh, e); }
+  int MakeDir(const std::string& path) override { return inner_.MakeDir(path); }
+  int Rename(const std::string& from, const std::string& to) override { return inner_.Rename(from, to); }
+  int Remove(const std::string& path) override { return inner_.Remove(path); }
+  int CurrentDir(std::string& path) override { return inner_.CurrentDir(path); }
+
+ protected:
+  FileSystem& Inner() { return inner_; }
+
+ private:
+  FileSystem& inner_;
+};
+
+}  // namespace qm
