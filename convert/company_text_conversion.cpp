@@ -19,13 +19,13 @@ void ConvertCompanyTextData(const std::string& source, const std::string& dest) 
     explicit Current(const CompanyTextData* r) { CurrentCompanyText = r; }
     ~Current() { CurrentCompanyText = nullptr; }
   } current(record.get());
-  CompanyTextData::Transfer(source, 1, *record);
+  CompanyTextData::Transfer(source, CompanyTextData::Direction::Read, *record);
   record->SetText("PATH", "ZEV2019", PreviousYearPath);
   // The destination is loaded as it stands and written back, so whatever
   // the 2020 file holds beyond the table stays; no overwrite question.
   // A write-back that fails would leave the company's 2020 data short
   // without a word: it is reported like any other failed write.
-  if (!CompanyTextData::Transfer(dest, 0, *record)) {
+  if (!CompanyTextData::Transfer(dest, CompanyTextData::Direction::Write, *record)) {
     LogColour(kLogError);
     LogLine(Pl("Błąd zapisu do pliku ") + dest);
     WaitKey();

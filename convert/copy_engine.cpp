@@ -14,12 +14,12 @@
 
 namespace qm {
 
-int32_t OverwriteMode = 0;
+OverwritePolicy OverwriteMode = kOverwriteAsk;
 bool AppendToExisting = false;
 int32_t RecordIoCounter = 0;
 
 void ResetCopyEngine() {
-  OverwriteMode = 0;
+  OverwriteMode = kOverwriteAsk;
   AppendToExisting = false;
   RecordIoCounter = 0;
 }
@@ -217,8 +217,8 @@ std::string Decimal(int64_t n) { return std::to_string(n); }
 }  // namespace
 
 bool KeepExistingFile(const std::string& name) {
-  if (OverwriteMode == 1) return true;
-  if (OverwriteMode == -1) return false;
+  if (OverwriteMode == kOverwriteKeepAll) return true;
+  if (OverwriteMode == kOverwriteReplaceAll) return false;
   LogIn(kLogError, Pl("Stwierdzono obecność pliku ") + name);
   LogIn(kLogNote, Pl(" W-wykonaj kopiownie (zastępując) [A-i wszystkie następne]  "));
   LogLine(Pl(" Z-zostaw plik                    [N-i wszystkie następne] ?"));
@@ -233,10 +233,10 @@ bool KeepExistingFile(const std::string& name) {
   LogLine("");
   switch (key) {
     case 'A':
-      OverwriteMode = -1;
+      OverwriteMode = kOverwriteReplaceAll;
       return false;
     case 'N':
-      OverwriteMode = 1;
+      OverwriteMode = kOverwriteKeepAll;
       return true;
     case 'W':
       return false;

@@ -8,8 +8,13 @@
 
 namespace qm {
 
-// 0 ask, 1 leave all following, -1 replace all following.
-extern int32_t OverwriteMode;
+// The standing answer to the overwrite question, for the rest of the run.
+enum OverwritePolicy : int32_t {
+  kOverwriteAsk = 0,
+  kOverwriteKeepAll = 1,      // "N"
+  kOverwriteReplaceAll = -1,  // "A"
+};
+extern OverwritePolicy OverwriteMode;
 // Record operations append to an existing destination instead of asking.
 extern bool AppendToExisting;
 // Set to 1 by CopyRecords, advanced after every block read and write.

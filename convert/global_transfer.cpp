@@ -29,20 +29,20 @@ struct GlobalItem {
 // The order of the transfer, which is not the order of the bits. An item
 // of two copies has two rows; the log line stands on the first.
 const GlobalItem kGlobalItems[] = {
-    {0x0001, "Globalna baza adresów", GlobalOp::Records480, "baza_ad8.rek", "baza_ad8.rek"},
-    {0x0100, "Konfigurator zev_2019.ini", GlobalOp::Text, "zev_2019.ini", "zev_2020.ini"},
-    {0x0004, "Globale stale klawiszy F2..F10", GlobalOp::Binary, "baza_ff.txt", "baza_ff.txt"},
-    {0x0008, "Dane biura do FRV", GlobalOp::Office, "2019_BR.REK", "2020_BR.REK"},
-    {0x0010, "Konfigurator ZEV_QM.INI", GlobalOp::Binary, "ZEV_QM.INI", "ZEV_QM.INI"},
-    {0x0020, "Zeszloroczne stale podatkowe", GlobalOp::Binary, "2019spd.ini", "2019spd.ini"},
+    {kGlobalAddresses, "Globalna baza adresów", GlobalOp::Records480, "baza_ad8.rek", "baza_ad8.rek"},
+    {kGlobalZevIni, "Konfigurator zev_2019.ini", GlobalOp::Text, "zev_2019.ini", "zev_2020.ini"},
+    {kGlobalKeyConstants, "Globale stale klawiszy F2..F10", GlobalOp::Binary, "baza_ff.txt", "baza_ff.txt"},
+    {kGlobalOffice, "Dane biura do FRV", GlobalOp::Office, "2019_BR.REK", "2020_BR.REK"},
+    {kGlobalDllConfig, "Konfigurator ZEV_QM.INI", GlobalOp::Binary, "ZEV_QM.INI", "ZEV_QM.INI"},
+    {kGlobalTaxConstants, "Zeszloroczne stale podatkowe", GlobalOp::Binary, "2019spd.ini", "2019spd.ini"},
     // The second copy lands on the file the first has just written: a 2020
     // settings file of the 2019 directory brings the overwrite question.
-    {0x0040, "Globale ustawienia wynagrodzen", GlobalOp::Binary, "2019_lp2.cc", "2020_lp2.cc"},
-    {0x0040, nullptr, GlobalOp::Binary, "2020_lp2.cc", "2020_lp2.cc"},
-    {0x0080, "Ustawienia kolorów", GlobalOp::Binary, "KOLORY.QM", "KOLORY.QM"},
-    {0x0200, nullptr, GlobalOp::Operators, "OPERATOR.REK", "OPERATOR.REK"},
-    {0x0400, nullptr, GlobalOp::Binary, "ZUS_PEL.INI", "ZUS_PEL.INI"},
-    {0x0400, nullptr, GlobalOp::Binary, "UMOWY.INI", "UMOWY.INI"},
+    {kGlobalWageSettings, "Globale ustawienia wynagrodzen", GlobalOp::Binary, "2019_lp2.cc", "2020_lp2.cc"},
+    {kGlobalWageSettings, nullptr, GlobalOp::Binary, "2020_lp2.cc", "2020_lp2.cc"},
+    {kGlobalColours, "Ustawienia kolorów", GlobalOp::Binary, "KOLORY.QM", "KOLORY.QM"},
+    {kGlobalOperators, nullptr, GlobalOp::Operators, "OPERATOR.REK", "OPERATOR.REK"},
+    {kGlobalZusPelUmowy, nullptr, GlobalOp::Binary, "ZUS_PEL.INI", "ZUS_PEL.INI"},
+    {kGlobalZusPelUmowy, nullptr, GlobalOp::Binary, "UMOWY.INI", "UMOWY.INI"},
 };
 
 constexpr uint16_t kAddressRecSize = 480;
@@ -84,7 +84,7 @@ void TransferGlobalData() {
   TextWindowRect saved;
   SetTextWindow(saved, 3, 3, 77, 20);
   const std::string source = SourceRoot + GlobalSourceSubdir;
-  if (GlobalOptions != 0 && (StartOptions & 0x0001) != 0 && !DirectoryExists(source)) {
+  if (GlobalOptions != 0 && (StartOptions & kStartGlobal) != 0 && !DirectoryExists(source)) {
     ErrorBox(TwoCentredLines(Pl("Brak katalogu zródłowego"), source));
     ExitProgram(0);
   }

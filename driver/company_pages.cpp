@@ -14,13 +14,10 @@ bool StartPageShown = false;
 
 namespace {
 
-constexpr uint16_t kStaffBit = 0x0002;
-constexpr uint16_t kFamilyBit = 0x0004;
-
 // Family data is never carried without the staff it belongs to.
 bool EnforceStaffFamilyRule() {
-  if ((CompanyDataItems & kStaffBit) == 0 && (CompanyDataItems & kFamilyBit) != 0) {
-    CompanyDataItems &= static_cast<uint16_t>(~kFamilyBit);
+  if ((CompanyDataItems & kDataStaff) == 0 && (CompanyDataItems & kDataFamilies) != 0) {
+    CompanyDataItems &= static_cast<uint16_t>(~kDataFamilies);
     return true;
   }
   return false;
@@ -116,7 +113,7 @@ std::unique_ptr<DialogForm> StartPage() {
   if (!StartPageShown) {
     const std::string addressBase =
         TargetRoot + kGlobalTargetSubdir + kPathSep + "baza_ad8.rek";
-    if (FileSizeOf(addressBase) > 0) StartOptions &= static_cast<uint16_t>(~0x0001);
+    if (FileSizeOf(addressBase) > 0) StartOptions &= static_cast<uint16_t>(~kStartGlobal);
     StartPageShown = true;
   }
   auto page = DialogForm::Init<WizardPage>(3, 3, 76, 22, " START KOPIOWANIA ");

@@ -172,12 +172,12 @@ void StartUp() {
   if (TargetRoot.empty()) TargetRoot = DefaultTargetRoot();
   ReadPathsFile();
   Con().SetCursorShape(CursorShape::Hidden);
-  LogColour(10);
+  LogColour(kLogTitle);
   LogClear(true);
   LogLine(Pl(" PROGRAM DO PRZEPCHNIĘCIA DANYCH ZEV_QM Z ROKU 2019 NA 2020 1.05(x86)"));
-  LogColour(15);
+  LogColour(kLogRule);
   LogLine(std::string(80, '\xC4'));
-  LogColour(7);
+  LogColour(kLogNormal);
 }
 
 void CloseDown() {

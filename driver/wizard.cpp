@@ -40,8 +40,8 @@ std::unique_ptr<DialogForm> BuildPage(uint8_t page) {
 }  // namespace
 
 void StartBranch() {
-  if ((StartOptions & 0x0001) != 0 && GlobalOptions != 0) TransferGlobalData();
-  if ((StartOptions & 0x0002) != 0) TransferCompanies();
+  if ((StartOptions & kStartGlobal) != 0 && GlobalOptions != 0) TransferGlobalData();
+  if ((StartOptions & kStartCompanies) != 0) TransferCompanies();
   LogLine("");
   LogLine("");
   LogLine("Koniec pracy kopiera danych ZEV_QM na rok 2020");

@@ -233,12 +233,12 @@ void CompanyTextData::Clear() {
   fields.assign(CompanyTextKeys(WorkingYear).size(), TextValue{});
 }
 
-bool CompanyTextData::Transfer(const std::string& fileName, int mode, CompanyTextData& record) {
-  if (mode != 0 && mode != 1) return false;
+bool CompanyTextData::Transfer(const std::string& fileName, Direction mode, CompanyTextData& record) {
+  if (mode != Direction::Write && mode != Direction::Read) return false;
   const std::vector<TextKey>& keys = CompanyTextKeys(WorkingYear);
-  IniFilePtr ini(IniFile::Init(fileName, mode == 0));
+  IniFilePtr ini(IniFile::Init(fileName, mode == Direction::Write));
   if (!ini) CompanyDataUnreadable();
-  if (mode == 1) {
+  if (mode == Direction::Read) {
     record.Clear();
     const TextValue* def = nullptr;
     for (size_t i = 0; i < keys.size(); ++i) {

@@ -53,13 +53,14 @@ struct CompanyTextData {
   CompanyTextData();
   void Clear();
 
-  // Mode 1 clears the record and reads every key from the file; mode 0
+  // Read clears the record and reads every key from the file; Write
   // writes every field to its key. The file is loaded as it stands (an
   // absent file is empty), so sections and keys the table does not name are
   // kept. When the file cannot be opened the program shows
   // "Błąd odczytu danych firmy" and ends.
-  // False when writing (mode 0) could not put the file back whole.
-  static bool Transfer(const std::string& fileName, int mode, CompanyTextData& record);
+  // False when writing could not put the file back whole.
+  enum class Direction : uint8_t { Write = 0, Read = 1 };
+  static bool Transfer(const std::string& fileName, Direction mode, CompanyTextData& record);
 
   // The field of a key of the working year's table (section and key
   // compared without regard to case); null when the table has no such key.

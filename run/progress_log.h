@@ -6,14 +6,17 @@
 
 namespace qm {
 
-// Log colours used by the transfers.
+// Log colours used by the transfers and the heading.
 enum LogColours : uint8_t {
+  kLogNormal = 7,
   kLogLabel = 8,
   kLogProgress = 9,
   kLogQuestion = 10,
   kLogError = 12,
   kLogNote = 14,
   kLogPrompt = 15,
+  kLogTitle = 10,  // the title line
+  kLogRule = 15,   // the rule under it
 };
 
 void LogColour(uint8_t attr);  // applies to the next LogWrite only

@@ -27,6 +27,55 @@ extern std::string CompanyListName;          // default "SPISFIRM.DAT", 12 chara
 
 inline const char* const kGlobalTargetSubdir = "#BIN020";
 
+// The bits of the option words are the boxes of their pages' check groups,
+// in the order the boxes stand: bit n is box n + 1.
+enum StartOptionBits : uint16_t {  // page 4, "Co pokopiowac"
+  kStartGlobal = 0x0001,
+  kStartCompanies = 0x0002,
+};
+enum GlobalOptionBits : uint16_t {  // page 2; box 2 is a separator
+  kGlobalAddresses = 0x0001,
+  kGlobalKeyConstants = 0x0004,
+  kGlobalOffice = 0x0008,
+  kGlobalDllConfig = 0x0010,
+  kGlobalTaxConstants = 0x0020,
+  kGlobalWageSettings = 0x0040,
+  kGlobalColours = 0x0080,
+  kGlobalZevIni = 0x0100,
+  kGlobalOperators = 0x0200,
+  kGlobalZusPelUmowy = 0x0400,
+};
+enum CompanyDataBits : uint16_t {  // page 3, "Zaznaczam do kopiowania"
+  kDataText = 0x0001,
+  kDataStaff = 0x0002,
+  kDataFamilies = 0x0004,
+  kDataPitD = 0x0008,
+  kDataAddresses = 0x0010,
+  kDataSalesTemplates = 0x0020,
+  kDataPurchaseTemplates = 0x0040,
+  kDataConstants = 0x0080,
+  kDataTransfers = 0x0100,
+  kDataWageSettings = 0x0200,
+  kDataZusPel = 0x0400,
+  kDataAssets3500 = 0x0800,
+  kDataTransferSettings = 0x1000,
+  kDataInternalDocs = 0x2000,
+  kDataInterest = 0x4000,
+  kDataVehicles = 0x8000,
+};
+enum Entered2020Bits : uint16_t {  // page 3, "Wprowadzone już w 2020 roku"
+  kEnteredLedger = 0x0001,
+  kEnteredWages = 0x0002,
+  kEnteredContracts = 0x0004,
+  kEnteredNotes = 0x0008,
+  kEnteredDra = 0x0010,
+};
+enum AddOnBits : uint16_t {  // page 3, "Programy DLL"
+  kAddOnAssets = 0x0001,
+  kAddOnMileage310 = 0x0002,
+  kAddOnMileage320 = 0x0004,
+};
+
 // Puts every setting back to its initial value (tests run many transfers in
 // one process).
 void ResetRunSettings();

@@ -59,6 +59,10 @@ enum KeyCode : uint16_t {
   kKeyCtrlY = 0x1519,
   kKeyCtrlT = 0x1414,
   kKeyCtrlN = 0x310E,
+  kKeyLowerT = 0x1474,
+  kKeyUpperT = 0x1454,
+  kKeyLowerN = 0x316E,
+  kKeyUpperN = 0x314E,
   kKeyGreyPlus = 0x4E2B,
   kKeyGreyMinus = 0x4A2D,
 };

@@ -12,6 +12,10 @@
 namespace qm {
 namespace {
 
+// Commands of the yes/no prompt's hint line.
+constexpr uint16_t kCmdPromptYes = 0x1111;
+constexpr uint16_t kCmdPromptNo = 0x2222;
+
 constexpr int kDefaultInputWidth = 37;
 int g_inputWidth = kDefaultInputWidth;
 
@@ -194,7 +198,7 @@ bool AskYesNo(int x, int y, const std::string& question, bool defaultYes) {
                   2, Role(7));
   WriteInWindow(*window, std::string(static_cast<size_t>(w + 2), '\xC4'), n + 1, 1, Role(5));
 
-  auto hint = HintLine::Init({{"^T - tak", kKeyCtrlT, 0x1111}, {"^N - nie", kKeyCtrlN, 0x2222}});
+  auto hint = HintLine::Init({{"^T - tak", kKeyCtrlT, kCmdPromptYes}, {"^N - nie", kKeyCtrlN, kCmdPromptNo}});
   bool answer = defaultYes;
   const int yesRow = window->InY1() + n + 1;  // screen row of the yes bar
   UiEvent ev;
@@ -203,19 +207,19 @@ bool AskYesNo(int x, int y, const std::string& question, bool defaultYes) {
     DrawChoiceBar("~N i e", n + 3, 2, w - 2, !answer);
     GetEvent(ev);
     if (ev.what == EVENT_COMMAND) {
-      if (ev.command == 0x1111) answer = done = true;
-      else if (ev.command == 0x2222) answer = false, done = true;
+      if (ev.command == kCmdPromptYes) answer = done = true;
+      else if (ev.command == kCmdPromptNo) answer = false, done = true;
     } else if (ev.what == EVENT_KEY && ev.paste.empty()) {
       switch (ev.keyCode) {
         case kKeyEnter:
           done = true;
           break;
-        case 0x1474:
-        case 0x1454:
+        case kKeyLowerT:
+        case kKeyUpperT:
           answer = done = true;
           break;
-        case 0x316E:
-        case 0x314E:
+        case kKeyLowerN:
+        case kKeyUpperN:
           answer = false;
           done = true;
           break;

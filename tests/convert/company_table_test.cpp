@@ -351,7 +351,7 @@ TEST_F(CompanyTableTest, TaxFormSourceChoice) {
       Fs().Remove(Path(Src(f.name2020)));
       if (c.present2020) WriteFile(Src(f.name2020), Distinct(10, 1));
       Use2020AnnualData = c.use2020;
-      OverwriteMode = c.mode;
+      OverwriteMode = static_cast<OverwritePolicy>(c.mode);
       con.Keys(c.keys);
       EXPECT_EQ(f.choose(kCompany), S() + (c.from2020 ? f.name2020 : f.name2019));
       // The question names the bare file, not its path.

@@ -87,7 +87,7 @@ class CompanyTextTest : public QmTest {
   CompanyTextData Read(const std::string& text) {
     WriteText("in.ini", OnDisk(text));
     CompanyTextData r;
-    CompanyTextData::Transfer(Path("in.ini"), 1, r);
+    CompanyTextData::Transfer(Path("in.ini"), CompanyTextData::Direction::Read, r);
     return r;
   }
 };
@@ -109,7 +109,7 @@ TEST_F(CompanyTextTest, WrittenInTableOrderAndReadBack) {
   // Every field set from the text, written to a new file: the same text.
   CompanyTextData r = Read(FullFile());
   EXPECT_FALSE(CompanyFas);
-  CompanyTextData::Transfer(Path("out.ini"), 0, r);
+  CompanyTextData::Transfer(Path("out.ini"), CompanyTextData::Direction::Write, r);
   EXPECT_EQ(ReadText("out.ini"), OnDisk(FullFile()));
 }
 
@@ -142,7 +142,7 @@ TEST_F(CompanyTextTest, MissingKeysTakeTheirDefaults) {
   EXPECT_TRUE(CompanyFas);
   // A blank character goes back as an empty value.
   CompanyTextData w = r;
-  CompanyTextData::Transfer(Path("out.ini"), 0, w);
+  CompanyTextData::Transfer(Path("out.ini"), CompanyTextData::Direction::Write, w);
   EXPECT_NE(ReadText("out.ini").find("\r\n04=\r\n"), std::string::npos);
 }
 
@@ -242,7 +242,7 @@ TEST_F(CompanyTextTest, UnwritableFileEndsTheProgram) {
   con.capture = true;
   con.Keys("Enter");
   try {
-    CompanyTextData::Transfer(Path("katalog.ini"), 0, r);
+    CompanyTextData::Transfer(Path("katalog.ini"), CompanyTextData::Direction::Write, r);
     FAIL() << "the program went on";
   } catch (const ProgramExited& e) {
     EXPECT_EQ(e.code, 0);

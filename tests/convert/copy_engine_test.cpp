@@ -54,9 +54,9 @@ TEST_F(CopyEngineTest, OverwriteAnswersTakeEffectAndSetTheStandingMode) {
 }
 
 TEST_F(CopyEngineTest, StandingAnswerIsNeverAskedAgain) {
-  OverwriteMode = 1;
+  OverwriteMode = kOverwriteKeepAll;
   EXPECT_TRUE(KeepExistingFile("a"));
-  OverwriteMode = -1;
+  OverwriteMode = kOverwriteReplaceAll;
   EXPECT_FALSE(KeepExistingFile("a"));
   EXPECT_EQ(LogText().find("Stwierdzono"), std::string::npos);
 }

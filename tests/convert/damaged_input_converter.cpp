@@ -184,7 +184,7 @@ TEST_F(DamagedInput, CompanyTextFiles) {
     }
     WriteText("in.ini", text);
     CompanyTextData first;
-    CompanyTextData::Transfer(Path("in.ini"), 1, first);
+    CompanyTextData::Transfer(Path("in.ini"), CompanyTextData::Direction::Read, first);
     for (size_t i = 0; i < keys.size(); ++i) {
       if (keys[i].kind == TextKind::Text) {
         ASSERT_LE(first.fields[i].text.size(), keys[i].capacity);
@@ -194,10 +194,10 @@ TEST_F(DamagedInput, CompanyTextFiles) {
       }
     }
     // What was read and written reads back the same.
-    CompanyTextData::Transfer(Path("in.ini"), 0, first);
+    CompanyTextData::Transfer(Path("in.ini"), CompanyTextData::Direction::Write, first);
     const bool fas = CompanyFas;
     CompanyTextData second;
-    CompanyTextData::Transfer(Path("in.ini"), 1, second);
+    CompanyTextData::Transfer(Path("in.ini"), CompanyTextData::Direction::Read, second);
     ASSERT_EQ(CompanyFas, fas);
     for (size_t i = 0; i < keys.size(); ++i) {
       const TextValue& a = first.fields[i];

@@ -26,7 +26,7 @@ class DamagedInputTest : public CompanyTest {
     CompanyTest::SetUp();
     MakeDir("2020/FIRMA");
     WriteText("outside.txt", "untouched");
-    OverwriteMode = -1;  // no question: the keys below are all Enter
+    OverwriteMode = kOverwriteReplaceAll;  // no question: the keys below are all Enter
   }
   Bytes Random(size_t n) {
     Bytes b(n);
