@@ -235,8 +235,7 @@ bool CarryStamp(const std::string& dir) {
 
   const std::string companyRoot = TargetRoot + dir;
   if (!DirectoryExists(companyRoot) && Fs().MakeDir(companyRoot) != kOk) {
-    ErrorBox(std::string(1, kMsgCentre) + Pl("Utworzenia katalogu firmy") + kMsgLineBreak +
-             kMsgCentre + companyRoot);
+    ErrorBox(CentredLines({Pl("Utworzenia katalogu firmy"), companyRoot}));
     return false;
   }
 

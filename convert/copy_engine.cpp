@@ -212,6 +212,45 @@ bool OpenRecordFiles(const std::string& source, const std::string& dest, RecordF
   return true;
 }
 
+// What a record step gives to write: nothing (null), or bytes.
+struct RecordOut {
+  const uint8_t* bytes = nullptr;
+  uint32_t length = 0;
+};
+
+// The loop of both record operations: every record of the source, read in
+// recSize pieces, goes through step, and what step gives is written. A read
+// or write error stops the loop with the package's message; countIo
+// advances RecordIoCounter after every read and write, as CopyRecords does.
+template <class Step>
+void PumpRecords(RecordFiles& f, uint16_t recSize, bool countIo, Step step) {
+  std::vector<uint8_t> rec(recSize);
+  BlockReader in(f.src);
+  BlockWriter out(f.dst);
+  for (;;) {
+    uint32_t n = 0;
+    const int rerr = in.Read(rec.data(), recSize, n);
+    if (countIo) ++RecordIoCounter;
+    if (rerr != kOk) {
+      StopLine(Pl("Błąd odczytu danych"));
+      break;
+    }
+    if (n == 0) break;
+    // A short last record reaches the step with zeros, never the record
+    // before it, behind its end.
+    if (n < recSize) std::memset(rec.data() + n, 0, recSize - n);
+    const RecordOut o = step(rec.data(), n);
+    if (!o.bytes) continue;
+    const int werr = out.Write(o.bytes, o.length);
+    if (countIo) ++RecordIoCounter;
+    if (werr != kOk) {
+      StopLine(Pl("Błąd zapisu danych"));
+      return;
+    }
+  }
+  if (out.Flush() != kOk) StopLine(Pl("Błąd zapisu danych"));
+}
+
 std::string Decimal(int64_t n) { return std::to_string(n); }
 
 }  // namespace
@@ -335,36 +374,13 @@ bool CopyRecords(const std::string& source, const std::string& dest, uint16_t re
   RecordFiles f;
   bool result = false;
   if (!OpenRecordFiles(source, dest, f, result)) return result;
-
-  std::vector<uint8_t> rec(recSize);
   LogIn(kLogProgress,
         "Kopiuje " + source + "  " + Decimal(f.srcSize / recSize) + " pozycji ...");
-  BlockReader in(f.src);
-  BlockWriter out(f.dst);
-  bool writeFailed = false;
-  for (;;) {
-    uint32_t n = 0;
-    const int rerr = in.Read(rec.data(), recSize, n);
-    ++RecordIoCounter;
-    if (rerr != kOk) {
-      StopLine(Pl("Błąd odczytu danych"));
-      break;
-    }
-    if (n == 0) break;
-    // A short last record reaches the filter with nothing of the record
-    // before it behind its end.
-    if (n < recSize) std::memset(rec.data() + n, 0, recSize - n);
-    if (!filter || filter(rec.data(), n)) {
-      const int werr = out.Write(rec.data(), n);
-      ++RecordIoCounter;
-      if (werr != kOk) {
-        StopLine(Pl("Błąd zapisu danych"));
-        writeFailed = true;
-        break;
-      }
-    }
-  }
-  if (!writeFailed && out.Flush() != kOk) StopLine(Pl("Błąd zapisu danych"));
+  // The record is written as far as it was read: a short last record stays
+  // short.
+  PumpRecords(f, recSize, true, [&filter](uint8_t* rec, uint32_t n) {
+    return !filter || filter(rec, n) ? RecordOut{rec, n} : RecordOut{};
+  });
   result = CloseBoth(f.src, source, f.dst, dest);
   PauseIfSlow();
   return result;
@@ -376,34 +392,15 @@ bool ConvertRecords(const std::string& source, const std::string& dest, uint16_t
   RecordFiles f;
   bool result = false;
   if (!OpenRecordFiles(source, dest, f, result)) return result;
-
   // The destination buffer is not cleared between records: a field the
   // converter leaves alone keeps the previous record's value.
-  std::vector<uint8_t> src(srcSize), dst(dstSize);
+  std::vector<uint8_t> dst(dstSize);
   LogIn(kLogProgress,
         "Kopiuje " + source + "  " + Decimal(f.srcSize / srcSize) + " pozycji ...");
   PauseIfSlow();
-  BlockReader in(f.src);
-  BlockWriter out(f.dst);
-  bool writeFailed = false;
-  for (;;) {
-    uint32_t n = 0;
-    if (in.Read(src.data(), srcSize, n) != kOk) {
-      StopLine(Pl("Błąd odczytu danych"));
-      break;
-    }
-    if (n == 0) break;
-    // The tail of a short last record is zeros, never the record before it.
-    if (n < srcSize) std::memset(src.data() + n, 0, srcSize - n);
-    if (converter && converter(src.data(), dst.data())) {
-      if (out.Write(dst.data(), dstSize) != kOk) {
-        StopLine(Pl("Błąd zapisu danych"));
-        writeFailed = true;
-        break;
-      }
-    }
-  }
-  if (!writeFailed && out.Flush() != kOk) StopLine(Pl("Błąd zapisu danych"));
+  PumpRecords(f, srcSize, false, [&](uint8_t* rec, uint32_t) {
+    return converter && converter(rec, dst.data()) ? RecordOut{dst.data(), dstSize} : RecordOut{};
+  });
   result = CloseBoth(f.src, source, f.dst, dest);
   PauseIfSlow();
   return result;

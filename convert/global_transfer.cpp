@@ -49,10 +49,6 @@ constexpr uint16_t kAddressRecSize = 480;
 constexpr uint16_t kOfficeRecSize = 384;
 constexpr uint16_t kOperatorRecSize = 512;
 
-std::string TwoCentredLines(const std::string& a, const std::string& b) {
-  return CentredLine(a) + kMsgLineBreak + CentredLine(b);
-}
-
 void RunGlobalItem(const GlobalItem& item, const std::string& g19, const std::string& g20) {
   const std::string from = g19 + item.from;
   const std::string to = g20 + item.to;
@@ -85,12 +81,12 @@ void TransferGlobalData() {
   SetTextWindow(saved, 3, 3, 77, 20);
   const std::string source = SourceRoot + GlobalSourceSubdir;
   if (GlobalOptions != 0 && (StartOptions & kStartGlobal) != 0 && !DirectoryExists(source)) {
-    ErrorBox(TwoCentredLines(Pl("Brak katalogu zródłowego"), source));
+    ErrorBox(CentredLines({Pl("Brak katalogu zródłowego"), source}));
     ExitProgram(0);
   }
   const std::string target = TargetRoot + kGlobalTargetSubdir;
   if (!DirectoryExists(target) && Fs().MakeDir(target) != kOk) {
-    ErrorBox(TwoCentredLines("Utworzenia katalogu", target));
+    ErrorBox(CentredLines({"Utworzenia katalogu", target}));
     ExitProgram(0);
   }
   const std::string g19 = source + kPathSep;

@@ -48,14 +48,6 @@ std::string PadTo(std::string s, size_t n) {
 
 std::string Num(int64_t n) { return std::to_string(n); }
 
-std::string TwoCentred(const std::string& a, const std::string& b) {
-  return std::string(1, kMsgCentre) + a + kMsgLineBreak + kMsgCentre + b;
-}
-
-std::string TwoLines(const std::string& a, const std::string& b) {
-  return a + kMsgLineBreak + b;
-}
-
 // Appends one entry at the end of a 2020 journal, aligned to whole entries;
 // false after the box that names the failure. The journal is opened when it
 // is there and made only when it is not: a search that fails for a moment
@@ -65,7 +57,7 @@ bool AppendEntry(const std::string& path, const uint8_t* entry) {
   int err = Fs().Open(path, kAccessReadWrite | kShareDenyNone, h);
   if (err == kErrFileNotFound || err == kErrPathNotFound) {
     if (Fs().Create(path, h) != kOk) {
-      ErrorBox(TwoLines(Pl("Utworzenia do dopisania pliku"), path));
+      ErrorBox(MessageLines({Pl("Utworzenia do dopisania pliku"), path}));
       return false;
     }
   } else {
@@ -74,7 +66,7 @@ bool AppendEntry(const std::string& path, const uint8_t* entry) {
     if (err == kOk) err = Fs().Seek(h, size / kLedgerRecSize * kLedgerRecSize);
     if (err != kOk) {
       if (h != kNoHandle) Fs().Close(h);
-      ErrorBox(TwoLines(Pl("Otwarcia dopisania do pliku"), path));
+      ErrorBox(MessageLines({Pl("Otwarcia dopisania do pliku"), path}));
       return false;
     }
   }
@@ -82,7 +74,7 @@ bool AppendEntry(const std::string& path, const uint8_t* entry) {
   err = Fs().Write(h, entry, kLedgerRecSize, put);
   const int cerr = Fs().Close(h);
   if (err != kOk || put != kLedgerRecSize || cerr != kOk) {
-    ErrorBox(TwoLines(Pl("Zapisania danych do pliku"), path));
+    ErrorBox(MessageLines({Pl("Zapisania danych do pliku"), path}));
     return false;
   }
   return true;
@@ -135,7 +127,7 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
                     const std::string& target, uint8_t* block, int32_t& corrected) {
   FileHandle h = kNoHandle;
   if (Fs().Open(journal, kAccessReadWrite | kShareDenyAll, h) != kOk) {
-    ErrorBox(TwoCentred(Pl("Błąd wyłącznego dostępu do pliku"), journal));
+    ErrorBox(CentredLines({Pl("Błąd wyłącznego dostępu do pliku"), journal}));
     return false;
   }
   int64_t size = 0;
@@ -148,7 +140,7 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
     for (int64_t k = 0; k < n; ++k) {
       const int64_t i = first + k;
       if (k >= avail) {
-        ErrorBox(TwoCentred(Pl("Błąd odczytu rekordu #") + Num(i), Pl("z pliku: ") + journalName));
+        ErrorBox(CentredLines({Pl("Błąd odczytu rekordu #") + Num(i), Pl("z pliku: ") + journalName}));
         stop = true;
         break;
       }
@@ -158,20 +150,20 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
       if (month == 0) continue;
       const std::string name2020 = "2020K990." + Num(month);
       if (!AppendEntry(target + name2020, entry)) {
-        ErrorBox(TwoCentred(Pl("Błąd dopisania rekordu #") + Num(i), Pl("do pliku: ") + name2020));
+        ErrorBox(CentredLines({Pl("Błąd dopisania rekordu #") + Num(i), Pl("do pliku: ") + name2020}));
         stop = true;
         break;
       }
       PutU16(entry, kFlags, kStruckOut);
       if (Fs().Seek(h, (i - 1) * kLedgerRecSize) != kOk) {
-        ErrorBox(TwoCentred(Pl("Błąd Seek celem zapisu poprawki #") + Num(i),
-                            Pl("z pliku: ") + journalName));
+        ErrorBox(CentredLines({Pl("Błąd Seek celem zapisu poprawki #") + Num(i),
+                            Pl("z pliku: ") + journalName}));
         stop = true;
         break;
       }
       uint32_t put = 0;
       if (Fs().Write(h, entry, kLedgerRecSize, put) != kOk || put != kLedgerRecSize) {
-        ErrorBox(TwoCentred(Pl("Błąd zapisu poprawki #") + Num(i), Pl("z pliku: ") + journalName));
+        ErrorBox(CentredLines({Pl("Błąd zapisu poprawki #") + Num(i), Pl("z pliku: ") + journalName}));
         stop = true;
         break;
       }
@@ -236,7 +228,7 @@ void CorrectLedgerJournal(const std::string& companyDir) {
     if (!CorrectJournal(journal, name, target, block.data(), corrected)) return;
   }
   if (corrected > 0) {
-    InfoBox(std::string(1, kMsgCentre) + Pl("Dokonano korekty ") + Num(corrected) + Pl(" zapisów") +
+    InfoBox(CentredLine(Pl("Dokonano korekty ") + Num(corrected) + Pl(" zapisów")) +
             kMsgLineBreak + Pl("Błędu 2019-2020"));
   }
 }

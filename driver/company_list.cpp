@@ -31,10 +31,6 @@ void ClearTable() {
   CompanyCount = 0;
 }
 
-std::string TwoCentredLines(const std::string& a, const std::string& b) {
-  return CentredLine(a) + kMsgLineBreak + CentredLine(b);
-}
-
 // The 2019 list is read with exclusive sharing: a copy of the package that
 // holds it open at this moment makes the open fail rather than let us read
 // a list that is being changed.
@@ -108,7 +104,7 @@ void RecogniseEnvironment(int32_t& count) {
   FileHandle h = kNoHandle;
   if (OpenListExclusive(listPath, h) != kOk) {
     LogLine(Pl("Błąd otwarcia/dostępu do pliku ") + listPath);
-    ErrorBox(TwoCentredLines(Pl("Brak dostępu do pliku"), listPath));
+    ErrorBox(CentredLines({Pl("Brak dostępu do pliku"), listPath}));
     ExitProgram(0);
   }
   int64_t size = 0;

@@ -42,7 +42,7 @@ void TransferCompanies() {
     const std::string path = TargetRoot + CompanyListName;
     SharedFilePtr<CompanyListFile> list = OpenTargetList(path);
     if (!list) {
-      ErrorBox(CentredLine("Brak dostepu do pliku") + kMsgLineBreak + CentredLine(path));
+      ErrorBox(CentredLines({"Brak dostepu do pliku", path}));
     } else {
       for (int32_t i = 1; i <= count; ++i) {
         const CompanyEntry* entry = CompanyEntryAt(i);

@@ -75,7 +75,7 @@ bool ValidatePaths(DialogForm* form) {
     Redraw(form, kPathsTargetField);
   }
   if (!IsRootPath(TargetRoot) && !DirectoryExists(TargetRoot.substr(0, TargetRoot.size() - 1))) {
-    ErrorBox(CentredLine("Brak katalogu") + kMsgLineBreak + CentredLine(TargetRoot));
+    ErrorBox(CentredLines({"Brak katalogu", TargetRoot}));
     return false;
   }
   if (PlUpperCase(SourceRoot) == PlUpperCase(TargetRoot)) {
