@@ -201,67 +201,45 @@ struct AnnualFiles {
   }
 };
 
-}  // namespace
+// Which year's annual file the company's 2020 settings are built from: the
+// operator chooses when both are there (A: the 2020 one for every later
+// company too).
+enum class AnnualSource { From2019, From2020, None };
 
-void ResetAnnualSettingsState() {
-  Prefer2020ForAll = false;
-  Use2020AnnualData = false;
-  PreviousYearPath.clear();
+AnnualSource ChooseAnnualSource(bool has2019, bool has2020) {
+  if (has2019 && has2020) {
+    if (Prefer2020ForAll) return AnnualSource::From2020;
+    LogColour(kLogError);
+    LogLine(Pl("Występują dane ROCZNE za rok 2019 i 2020 !"));
+    LogLine(Pl("Wybierz z których skrzystać :"));
+    LogWrite(Pl(" B-2019 N-2020, A-wszyskie następne na N  (B/N/A) ? "));
+    uint8_t k;
+    // Keys typed ahead count: the question may be answered in advance.
+    do {
+      k = PlUpCaseChar(ReadKey().ch);
+    } while (k != 'B' && k != 'N' && k != 'A');
+    LogLine("");
+    LogLine(Pl(" - wybrano: ") + std::string(1, static_cast<char>(k)));
+    LogLine("");
+    if (k == 'A') Prefer2020ForAll = true;
+    return k != 'B' ? AnnualSource::From2020 : AnnualSource::From2019;
+  }
+  if (has2020) return AnnualSource::From2020;
+  if (has2019) return AnnualSource::From2019;
+  LogColour(kLogError);
+  LogLine(Pl("Brak danych nnnnROK.REK danych za 2019 i 2020 !"));
+  WaitKey();
+  return AnnualSource::None;
 }
 
-void ConvertAnnualSettings(const std::string& companyDir) {
-  PreviousYearPath.clear();
-  LogColour(kLogProgress);
-  LogLine(Pl("Konwersja danych ROCZNYCH ustawień firmy "));
-
-  // Paths are kept whole: cut to a fixed length they would name no file (or
-  // another one), and a company whose annual file is there would be listed
-  // in 2020 without its annual settings.
-  const std::string srcDir = SourceRoot + companyDir + kPathSep;
-  const std::string path2019 = srcDir + "2019_ROK.REK";
-  const std::string path2020 = srcDir + "2020_ROK.REK";
-  const bool has2019 = FileSizeOf(path2019) > 0;
-  const bool has2020 = FileSizeOf(path2020) > 0;
-
-  bool from2020;
-  if (has2019 && has2020) {
-    if (Prefer2020ForAll) {
-      from2020 = true;
-    } else {
-      LogColour(kLogError);
-      LogLine(Pl("Występują dane ROCZNE za rok 2019 i 2020 !"));
-      LogLine(Pl("Wybierz z których skrzystać :"));
-      LogWrite(Pl(" B-2019 N-2020, A-wszyskie następne na N  (B/N/A) ? "));
-      uint8_t k;
-      // Keys typed ahead count: the question may be answered in advance.
-      do {
-        k = PlUpCaseChar(ReadKey().ch);
-      } while (k != 'B' && k != 'N' && k != 'A');
-      LogLine("");
-      LogLine(Pl(" - wybrano: ") + std::string(1, static_cast<char>(k)));
-      LogLine("");
-      from2020 = k != 'B';
-      if (k == 'A') Prefer2020ForAll = true;
-    }
-  } else if (has2020) {
-    from2020 = true;
-  } else if (has2019) {
-    from2020 = false;
-  } else {
-    LogColour(kLogError);
-    LogLine(Pl("Brak danych nnnnROK.REK danych za 2019 i 2020 !"));
-    WaitKey();
-    return;
-  }
-  if (from2020) Use2020AnnualData = true;
-
-  AnnualFiles f;
-  f.dstPath = TargetRoot + companyDir + kPathSep + "2020_ROK.REK";
-  if (Fs().Open(from2020 ? path2020 : path2019, kAccessRead | kShareDenyNone, f.src) != kOk) {
+// Opens the chosen annual file and makes the 2020 one; false after the
+// message and the key.
+bool OpenAnnualFiles(const std::string& source, AnnualFiles& f) {
+  if (Fs().Open(source, kAccessRead | kShareDenyNone, f.src) != kOk) {
     LogColour(kLogError);
     LogLine(Pl("brak dostępu do danych za FirmaREK !"));
     WaitKey();
-    return;
+    return false;
   }
   if (Fs().Create(f.dstPath, f.dst) != kOk) {
     f.dst = kNoHandle;
@@ -269,9 +247,14 @@ void ConvertAnnualSettings(const std::string& companyDir) {
     LogLine(Pl("brak dostępu do danych FirmaREK za 2020 !"));
     f.Close();
     WaitKey();
-    return;
+    return false;
   }
+  return true;
+}
 
+// The three records of the annual file, each filled by its field table; the
+// first one asks for the VAT proportion and warns of an open December.
+void ConvertAnnualRecords(const std::string& companyDir, bool from2020, AnnualFiles& f) {
   std::array<uint8_t, kAnnualRecSize> src{};
   std::array<uint8_t, kAnnualRecSize> dst{};
   static constexpr char kReadFailed[] = "Błąd odczytu danych z 2019";
@@ -304,6 +287,36 @@ void ConvertAnnualSettings(const std::string& companyDir) {
   PauseIfSlow();
   LogLine(Pl("Utworzono dane w 2020"));
   f.Close();
+}
+
+}  // namespace
+
+void ResetAnnualSettingsState() {
+  Prefer2020ForAll = false;
+  Use2020AnnualData = false;
+  PreviousYearPath.clear();
+}
+
+void ConvertAnnualSettings(const std::string& companyDir) {
+  PreviousYearPath.clear();
+  LogColour(kLogProgress);
+  LogLine(Pl("Konwersja danych ROCZNYCH ustawień firmy "));
+
+  // Paths are kept whole: cut to a fixed length they would name no file (or
+  // another one), and a company whose annual file is there would be listed
+  // in 2020 without its annual settings.
+  const std::string srcDir = SourceRoot + companyDir + kPathSep;
+  const std::string path2019 = srcDir + "2019_ROK.REK";
+  const std::string path2020 = srcDir + "2020_ROK.REK";
+  const AnnualSource from = ChooseAnnualSource(FileSizeOf(path2019) > 0, FileSizeOf(path2020) > 0);
+  if (from == AnnualSource::None) return;
+  const bool from2020 = from == AnnualSource::From2020;
+  if (from2020) Use2020AnnualData = true;
+
+  AnnualFiles f;
+  f.dstPath = TargetRoot + companyDir + kPathSep + "2020_ROK.REK";
+  if (!OpenAnnualFiles(from2020 ? path2020 : path2019, f)) return;
+  ConvertAnnualRecords(companyDir, from2020, f);
 }
 
 }  // namespace qm

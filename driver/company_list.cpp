@@ -93,15 +93,11 @@ bool SafeCompanyDirectory(const std::string& dir) {
   return true;
 }
 
-void RecogniseEnvironment(int32_t& count) {
-  ClearTable();
-  count = 0;
-  LogClear(false);
-  LogLine(Pl("ROZPOZNANIE ŚRODOWISKA PRACY ZEV 2019"));
-  LogLine("");
+namespace {
 
-  const std::string listPath = SourceRoot + CompanyListName;
-  FileHandle h = kNoHandle;
+// Opens the 2019 list and gives the number of its whole records; ends the
+// program when the list cannot be opened, measured or is empty.
+int64_t OpenSourceList(const std::string& listPath, FileHandle& h) {
   if (OpenListExclusive(listPath, h) != kOk) {
     LogLine(Pl("Błąd otwarcia/dostępu do pliku ") + listPath);
     ErrorBox(CentredLines({Pl("Brak dostępu do pliku"), listPath}));
@@ -117,7 +113,12 @@ void RecogniseEnvironment(int32_t& count) {
     LogLine(Pl("Zerowa długość pliku ") + CompanyListName);
     StopAfterKey(h);
   }
+  return n;
+}
 
+// Offers the n records of the list a block at a time, until the table is
+// full.
+void OfferListRecords(FileHandle h, int64_t n) {
   std::vector<uint8_t> block(static_cast<size_t>(kBlockRecords * kCompanyRecSize));
   for (int64_t first = 0; first < n; first += kBlockRecords) {
     const int64_t want = std::min<int64_t>(kBlockRecords, n - first);
@@ -126,19 +127,30 @@ void RecogniseEnvironment(int32_t& count) {
                   Fs().Read(h, block.data(), static_cast<uint32_t>(want * kCompanyRecSize), got) == kOk;
     if (!readOk) got = 0;
     const int64_t whole = got / kCompanyRecSize;
-    bool full = false;
     for (int64_t k = 0; k < want; ++k) {
       if (CompanyCount >= kMaxCompanies) {
         LogLine(Pl("Przekroczona maksymalna ilość firm 2048"));
-        full = true;
-        break;
+        return;
       }
       // A record that could not be read is passed over without a word.
       if (k >= whole) continue;
       OfferCompany(block.data() + k * kCompanyRecSize);
     }
-    if (full) break;
   }
+}
+
+}  // namespace
+
+void RecogniseEnvironment(int32_t& count) {
+  ClearTable();
+  count = 0;
+  LogClear(false);
+  LogLine(Pl("ROZPOZNANIE ŚRODOWISKA PRACY ZEV 2019"));
+  LogLine("");
+
+  FileHandle h = kNoHandle;
+  const int64_t n = OpenSourceList(SourceRoot + CompanyListName, h);
+  OfferListRecords(h, n);
   Fs().Close(h);
   count = CompanyCount;
 

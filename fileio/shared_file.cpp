@@ -323,62 +323,70 @@ bool SharedFile::Unlock() {
   return ok;
 }
 
+bool SharedFile::TryAccess(AccessOp op, int32_t recNo) {
+  int code = kOk;
+  bool ok = false;
+  switch (op) {
+    case AccessOpen:
+      return ResetShared();
+    case AccessLockRecord:
+      return LockRecord(recNo);
+    case AccessLockAll:
+      if (!NetworkMode) return true;
+      ok = LockRange(file, 0, -1, false, &code);
+      LastError = static_cast<int16_t>(code);
+      return ok;
+    case AccessUnlockAll:
+      ok = LockRange(file, 0, -1, true, &code);
+      LastError = static_cast<int16_t>(code);
+      return ok;
+    default:
+      ExitProgram(255);
+  }
+}
+
+// One pause of a wait: the network question once a series is used up
+// (WaitAsk), or the queue's bar (WaitQueue); attempt starts again at 1 when
+// the wait goes on.
+void SharedFile::PauseBeforeRetry(WaitMode wait, int& attempt,
+                                  std::unique_ptr<OperatorPrompts::WaitBar>& queue) {
+  switch (wait) {
+    case WaitAsk:
+      if (attempt > RetryLimit) {
+        const std::string text =
+            MessageLines({CentredLine(" NET Info"), CentredLine(Pl("DOSTĘP BLOKOWANY SIECIOWO")), Pl("Czy czekamy ?")});
+        if (Prompts().Message(text, kMsgYesNo | kMsgInformation) == CMD_YES) attempt = 1;
+      } else {
+        Con().Sleep(RetryDelayMs);
+      }
+      break;
+    case WaitQueue:
+      if (attempt > RetryLimit) {
+        attempt = 1;
+        if (!queue)
+          queue = Prompts().OpenWaitBar("", "Sieciowa KOLEJKA ", static_cast<int32_t>(RetryLimit) - 1);
+        else
+          queue->Reset();
+      } else {
+        if (queue) queue->Step(1);
+        Con().Sleep(RetryDelayMs);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
 bool SharedFile::RetryAccess(AccessOp op, WaitMode wait, int32_t recNo) {
   int attempt = 1;
   bool ok = false;
   std::unique_ptr<OperatorPrompts::WaitBar> queue;
   do {
-    int code = kOk;
-    switch (op) {
-      case AccessOpen:
-        ok = ResetShared();
-        break;
-      case AccessLockRecord:
-        ok = LockRecord(recNo);
-        break;
-      case AccessLockAll:
-        if (NetworkMode) {
-          ok = LockRange(file, 0, -1, false, &code);
-          LastError = static_cast<int16_t>(code);
-        } else {
-          ok = true;
-        }
-        break;
-      case AccessUnlockAll:
-        ok = LockRange(file, 0, -1, true, &code);
-        LastError = static_cast<int16_t>(code);
-        break;
-      default:
-        ExitProgram(255);
-    }
+    ok = TryAccess(op, recNo);
     if (ok) break;
     ++attempt;
-    switch (wait) {
-      case WaitAsk:
-        if (attempt > RetryLimit) {
-          const std::string text =
-              MessageLines({CentredLine(" NET Info"), CentredLine(Pl("DOSTĘP BLOKOWANY SIECIOWO")), Pl("Czy czekamy ?")});
-          if (Prompts().Message(text, kMsgYesNo | kMsgInformation) == CMD_YES) attempt = 1;
-        } else {
-          Con().Sleep(RetryDelayMs);
-        }
-        break;
-      case WaitQueue:
-        if (attempt > RetryLimit) {
-          attempt = 1;
-          if (!queue)
-            queue = Prompts().OpenWaitBar("", "Sieciowa KOLEJKA ", static_cast<int32_t>(RetryLimit) - 1);
-          else
-            queue->Reset();
-        } else {
-          if (queue) queue->Step(1);
-          Con().Sleep(RetryDelayMs);
-        }
-        break;
-      default:
-        break;
-    }
-  } while (!ok && attempt <= RetryLimit);
+    PauseBeforeRetry(wait, attempt, queue);
+  } while (attempt <= RetryLimit);
   queue.reset();
   Prompts().DrainKeyboard();
   return ok;

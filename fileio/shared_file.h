@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "fileio/operator_prompts.h"
 #include "platform/host_fs.h"
 
 namespace qm {
@@ -99,6 +100,8 @@ class SharedFile {
   void ClearIO();
   bool Flush();
 
+  // The access retried with pauses, as the wait mode says; false when the
+  // attempts ran out or the operator stopped waiting.
   bool RetryAccess(AccessOp op, WaitMode wait, int32_t recNo);
   bool LockRecord(int32_t recNo);
   bool LockAll(WaitMode wait);
@@ -139,6 +142,9 @@ class SharedFile {
   }
 
  private:
+  // One attempt of an access.
+  bool TryAccess(AccessOp op, int32_t recNo);
+  void PauseBeforeRetry(WaitMode wait, int& attempt, std::unique_ptr<OperatorPrompts::WaitBar>& queue);
   bool OpenExisting(WaitMode wait, bool ask);
   // n whole records from record first on, in one host read.
   bool ReadRecords(int32_t first, int32_t n, uint8_t* buf);
