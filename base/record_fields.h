@@ -9,6 +9,11 @@
 
 namespace qm {
 
+// The person key: a signed 64-bit number at the start of the staff, family,
+// tax-form, contract and wage records; a negative key marks a record not in
+// use.
+inline constexpr size_t kPersonKey = 0;
+
 // A short string assigned to a field of capacity cap keeps cap characters.
 inline std::string Cut(const std::string& s, size_t cap) {
   return s.size() > cap ? s.substr(0, cap) : s;

@@ -13,22 +13,16 @@
 #include "convert/ledger.h"
 #include "convert/people.h"
 #include "platform/host_fs.h"
+#include "run/payroll_layout.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
+#include "run/stamp_layout.h"
 #include "tui/message_box.h"
 #include "tui/screen.h"
 
 namespace qm {
 namespace {
 
-// The company's year stamp.
-constexpr uint32_t kStampRecSize = 256;
-constexpr const char* kStampFile = "_qm_zev.rek";
-
-// Payroll settings record.
-constexpr uint16_t kPayrollRecSize = 2048;
-constexpr size_t kPayrollYear = 611;
-constexpr size_t kWorkingDays = 632;
 constexpr std::array<uint8_t, 12> kWorkingDays2020 = {21, 20, 22, 21, 20, 21,
                                                       23, 20, 22, 22, 20, 21};
 
@@ -246,10 +240,10 @@ bool CarryStamp(const std::string& dir) {
     LogAndWait(Pl("Brak dostępu do ") + dest);
     return false;
   }
-  PutU16(rec.data(), 0, 2020);
-  PutU16(rec.data(), 2, 2020);
-  PutU16(rec.data(), 4, 2020);
-  PutU8(rec.data(), 7, 1);
+  PutU16(rec.data(), kStampYear1, 2020);
+  PutU16(rec.data(), kStampYear2, 2020);
+  PutU16(rec.data(), kStampYear3, 2020);
+  PutU8(rec.data(), kStampConverted, 1);
   uint32_t put = 0;
   if (Fs().Write(h, rec.data(), kStampRecSize, put) != kOk || put != kStampRecSize) {
     LogAndWait(Pl("Błąd zapisu danych do ") + dest);

@@ -12,21 +12,6 @@ namespace qm {
 
 namespace {
 
-// Wage record: eight texts of 50 characters, 51 bytes apart.
-constexpr size_t kWageTexts = 15;
-constexpr size_t kWageTextStride = 51;
-constexpr size_t kWageTextCap = 50;
-
-// Contract record: category and kind code inside the contract block, which
-// moves from 225 in the old record to 457 in the new one.
-constexpr size_t kContractHead = 20;         // person key and 12 further bytes
-constexpr size_t kContractBlockSrc = 225;
-constexpr size_t kContractBlockDst = 457;
-constexpr size_t kContractBlockLen = kContractSrcSize - kContractBlockSrc;  // 327
-constexpr size_t kContractCategory = 225;
-constexpr size_t kContractKindSrc = 227;
-constexpr size_t kContractKindDst = 459;
-
 struct KindPair {
   uint8_t from, to;
 };
@@ -51,7 +36,7 @@ bool ConvertWageRecord(uint8_t* rec, uint32_t length) {
   // bytes count as zero.
   uint8_t keyBytes[8] = {};
   std::memcpy(keyBytes, rec, std::min<size_t>(length, sizeof keyBytes));
-  const int64_t key = GetI64(keyBytes, 0);
+  const int64_t key = GetI64(keyBytes, kPersonKey);
   if (key < 0) return false;
   if (!PersonCarried(key, "Upss... Wskaźnik osoby > max ilość osob !")) return false;
   LogLine(Pl("Wynagrodzenie idx = "));
@@ -64,7 +49,7 @@ bool ConvertWageRecord(uint8_t* rec, uint32_t length) {
 }
 
 bool ConvertContractRecord(const uint8_t* src, uint8_t* dst) {
-  const int64_t key = GetI64(src, 0);
+  const int64_t key = GetI64(src, kPersonKey);
   if (key < 0) return false;
   if (!PersonCarried(key, "Upss... za duża ilość pracownikow !")) {
     LogLine(Pl("Upss... nie odnaleziono osoby związanej z odczytną umową/zlecenia !"));

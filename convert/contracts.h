@@ -2,11 +2,11 @@
 #pragma once
 #include <cstdint>
 
+#include "run/contract_layout.h"
+#include "run/wage_layout.h"
+
 namespace qm {
 
-inline constexpr int kWageRecSize = 26624;
-inline constexpr int kContractSrcSize = 552;
-inline constexpr int kContractDstSize = 1024;
 
 // Filter for CopyRecords.
 bool ConvertWageRecord(uint8_t* rec, uint32_t length);

@@ -11,35 +11,21 @@
 #include "convert/company_transfer.h"
 #include "convert/copy_engine.h"
 #include "platform/host_fs.h"
+#include "run/ledger_entry_layout.h"
 #include "run/progress_log.h"
+#include "run/repayment_layout.h"
 #include "run/run_settings.h"
 #include "tui/message_box.h"
 
 namespace qm {
 namespace {
 
-// Ledger entry fields.
-constexpr size_t kDateA = 14;
-constexpr size_t kEntryDate = 18;
-constexpr size_t kDateB = 22;
-constexpr size_t kFlags = 30;
-constexpr size_t kDocNumber = 55;
-constexpr size_t kDescription = 148;
-constexpr size_t kEntryKind = 237;
-constexpr size_t kFormatMark = 861;
-// The two texts are read no further than the next known field.
-constexpr size_t kDocNumberCap = kDescription - kDocNumber - 1;
-constexpr size_t kDescriptionCap = kEntryKind - kDescription - 1;
+// The two texts are read no further than the next field the converter
+// knows of, as the package's log does.
+constexpr size_t kDocNumberCap = kEntryDescription - kEntryDocNumber - 1;
+constexpr size_t kDescriptionCap = kEntryKind - kEntryDescription - 1;
 
-constexpr uint16_t kStruckOut = 0x0002;
-constexpr uint8_t kKindDateB = 2;
-constexpr uint8_t kFormat2020 = 3;
 constexpr uint16_t kNewYear = 2020;
-
-// Repayment fields.
-constexpr size_t kRepaymentDate = 5;
-constexpr size_t kRepaymentDoc = 17;
-constexpr size_t kRepaymentDocCap = 12;
 
 std::string PadTo(std::string s, size_t n) {
   if (s.size() < n) s.append(n - s.size(), ' ');
@@ -83,10 +69,10 @@ bool AppendEntry(const std::string& path, const uint8_t* entry) {
 // Where a live 2019 entry belongs: the month of its 2020 date, or 0 when it
 // stays in its 2019 journal.
 int TargetMonth(const uint8_t* entry) {
-  const PackedDate a = GetDate(entry, kDateA);
-  const PackedDate b = GetDate(entry, kDateB);
+  const PackedDate a = GetDate(entry, kEntryDateA);
+  const PackedDate b = GetDate(entry, kEntryDateB);
   PackedDate target;
-  if (b.year == kNewYear && GetU8(entry, kEntryKind) == kKindDateB) {
+  if (b.year == kNewYear && GetU8(entry, kEntryKind) == kEntryKindDateB) {
     target = b;
   } else if (a.year == kNewYear) {
     target = a;
@@ -145,7 +131,7 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
         break;
       }
       uint8_t* entry = block + k * kLedgerRecSize;
-      if (GetU16(entry, kFlags) & kStruckOut) continue;
+      if (GetU16(entry, kEntryFlags) & kEntryStruckOut) continue;
       const int month = TargetMonth(entry);
       if (month == 0) continue;
       const std::string name2020 = "2020K990." + Num(month);
@@ -154,7 +140,7 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
         stop = true;
         break;
       }
-      PutU16(entry, kFlags, kStruckOut);
+      PutU16(entry, kEntryFlags, kEntryStruckOut);
       if (Fs().Seek(h, (i - 1) * kLedgerRecSize) != kOk) {
         ErrorBox(CentredLines({Pl("Błąd Seek celem zapisu poprawki #") + Num(i),
                             Pl("z pliku: ") + journalName}));
@@ -179,9 +165,9 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
 bool ConvertLedgerEntry(const uint8_t* src, uint8_t* dst) {
   std::memcpy(dst, src, kLedgerRecSize);
   LogWrite("ZEV=" + DateToText(GetDate(src, kEntryDate)) + " " +
-           PadTo(GetText(src, kDocNumber, kDocNumberCap), 10) + " " +
-           GetText(src, kDescription, kDescriptionCap));
-  if (GetU16(src, kFlags) & kStruckOut) {
+           PadTo(GetText(src, kEntryDocNumber, kDocNumberCap), 10) + " " +
+           GetText(src, kEntryDescription, kDescriptionCap));
+  if (GetU16(src, kEntryFlags) & kEntryStruckOut) {
     LogLine(Pl(" SKREŚLONY"));
     if (SlowDetails) {
       PauseIfSlow();
@@ -190,7 +176,7 @@ bool ConvertLedgerEntry(const uint8_t* src, uint8_t* dst) {
     }
     return false;
   }
-  PutU8(dst, kFormatMark, kFormat2020);
+  PutU8(dst, kEntryFormatMark, kEntryFormat2020);
   // The entry number at offset 0 stays the one the entry had: a number shared
   // by every entry carried in one run would identify none of them.
   LogLine(".ok");

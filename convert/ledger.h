@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "run/ledger_entry_layout.h"
+#include "run/repayment_layout.h"
+
 namespace qm {
 
-inline constexpr int kLedgerRecSize = 1024;
-inline constexpr int kRepaymentRecSize = 48;
 
 bool ConvertLedgerEntry(const uint8_t* src, uint8_t* dst);
 bool ConvertRepayment(const uint8_t* src, uint8_t* dst);

@@ -22,35 +22,6 @@ uint16_t StaffModeNow = 0;
 
 namespace {
 
-// Staff and owner record.
-constexpr size_t kStaffForm = 8;  // 2 scrambled, 1 plain
-constexpr uint8_t kStaffScrambled = 2;
-constexpr uint8_t kStaffPlain = 1;
-constexpr size_t kStaffSurname = 40;
-constexpr size_t kStaffSurnameCap = 31;
-constexpr size_t kStaffFirstName = 72;
-constexpr size_t kStaffFirstNameCap = 22;
-constexpr size_t kStaffLeft = 213;
-
-// Family member record.
-constexpr size_t kFamilyText9 = 46;
-constexpr size_t kFamilySurname = 56;
-constexpr size_t kFamilyFirstName = 88;
-
-// Personal tax form record (PID-5 and PIT-28).
-constexpr size_t kFormStart = 12;       // start date of the form's year
-constexpr size_t kFormStartYear = 14;
-constexpr size_t kFormDate = 16;        // 32-bit; its year at 18
-constexpr size_t kFormDateYear = 18;
-constexpr size_t kFormPersonal = 20;    // text of 65, then 4 bytes: 20..89
-constexpr size_t kFormPersonalLen = 70;
-constexpr size_t kFormIdentity = 91;    // 91..163
-constexpr size_t kFormIdentityLen = 73;
-constexpr size_t kFormSurname = 105;
-constexpr size_t kFormFirstName = 137;
-constexpr size_t kFormAddress = 164;    // 164..387
-constexpr size_t kFormAddressLen = 224;
-constexpr size_t kFormTakenOverFlag = 314;
 constexpr uint16_t kNewYear = 2020;
 
 // Mode 1 keeps whoever was still employed on the last day of 2019.
@@ -120,7 +91,7 @@ bool ConvertStaffRecord(const uint8_t* src, uint8_t* dst) {
     ScrambleStaffRecord(rec);
     rec[kStaffForm] = kStaffPlain;
   }
-  const int64_t key = GetI64(rec, 0);
+  const int64_t key = GetI64(rec, kPersonKey);
   if (key < 0) return false;
 
   LogColour(kLogLabel);
@@ -179,7 +150,7 @@ bool ConvertStaffRecord(const uint8_t* src, uint8_t* dst) {
 
 bool ConvertFamilyRecord(const uint8_t* src, uint8_t* dst) {
   std::memset(dst, 0, kFamilyRecSize);
-  const int64_t key = GetI64(src, 0);
+  const int64_t key = GetI64(src, kPersonKey);
   if (key < 0) return false;
   if (!PersonCarried(key, "Upss... Wskaźnik osoby > max ilość osob !")) {
     LogLine(Pl("Nie odnaleziono osoby związanej z członkiem rodziny !"));
@@ -220,7 +191,7 @@ bool ConvertPid5Record(const uint8_t* src, uint8_t* dst) {
     std::memcpy(dst, src, kTaxFormRecSize);
   } else {
     std::memset(dst, 0, kTaxFormRecSize);
-    PutI64(dst, 0, GetI64(src, 0));
+    PutI64(dst, kPersonKey, GetI64(src, kPersonKey));
     PutNewYearStart(dst);
     PutU32(dst, kFormDate, 0);
   }
@@ -266,7 +237,7 @@ bool ConvertPid5Record(const uint8_t* src, uint8_t* dst) {
 bool ConvertPit28Record(const uint8_t* src, uint8_t* dst) {
   if (!AskTaxFormPerson(src)) return false;
   std::memset(dst, 0, kTaxFormRecSize);
-  PutI64(dst, 0, GetI64(src, 0));
+  PutI64(dst, kPersonKey, GetI64(src, kPersonKey));
   PutNewYearStart(dst);
   PutU32(dst, kFormDate, 0);
   if (Use2020AnnualData && GetU16(src, kFormDateYear) == kNewYear) {

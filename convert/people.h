@@ -4,11 +4,12 @@
 #include <array>
 #include <cstdint>
 
+#include "run/family_layout.h"
+#include "run/staff_layout.h"
+#include "run/tax_form_layout.h"
+
 namespace qm {
 
-inline constexpr int kStaffRecSize = 2048;
-inline constexpr int kFamilyRecSize = 352;
-inline constexpr int kTaxFormRecSize = 13952;
 inline constexpr int kPersonSlots = 2048;
 
 // Keys of the staff records carried for the current company, slots 1..2048

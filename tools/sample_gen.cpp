@@ -9,6 +9,16 @@
 
 #include "base/cp852.h"
 #include "base/polish.h"
+#include "base/record_fields.h"
+#include "run/contract_layout.h"
+#include "run/family_layout.h"
+#include "run/ledger_entry_layout.h"
+#include "run/payroll_layout.h"
+#include "run/repayment_layout.h"
+#include "run/staff_layout.h"
+#include "run/stamp_layout.h"
+#include "run/tax_form_layout.h"
+#include "run/wage_layout.h"
 
 namespace qm::sample {
 namespace {
@@ -360,17 +370,17 @@ class CompanyWriter {
   }
 
   void Stamp() {
-    Bytes b(256);
-    U16(b, 0, 2019);
-    U16(b, 2, 2019);
-    U16(b, 4, 2019);
-    U8(b, 6, 5);
-    U8(b, 7, 0);
+    Bytes b(kStampRecSize);
+    U16(b, kStampYear1, 2019);
+    U16(b, kStampYear2, 2019);
+    U16(b, kStampYear3, 2019);
+    U8(b, kStampMonth, 5);
+    U8(b, kStampConverted, 0);
     Txt(b, 8, 30, c_.name);
     U32(b, 40, static_cast<uint32_t>(100000 + plan_.index * 37));
     Txt(b, 44, 20, "ZEV_QM 19.12");
     for (size_t i = 200; i < 256; ++i) b[i] = static_cast<uint8_t>(i * 7 + plan_.index);
-    out_.File(P("_qm_zev.rek"), b);
+    out_.File(P(kStampFile), b);
   }
 
   // 2019_ROK.REK (or the 2020 one entered early): three 512-byte records.
@@ -614,16 +624,16 @@ class CompanyWriter {
     const bool deleted = plan_.index % 4 == 1;
     Out::Stream s(out_, P("DANE_PR8.REK"));
     for (int k = 0; k < n; ++k) {
-      Bytes b(2048);
+      Bytes b(kStaffRecSize);
       std::string first;
       std::string surname = NameOfPerson(r, first);
       const bool isDeleted = deleted && k == 2;
       const int64_t key = isDeleted ? -(1000 + k) : 1000 + plan_.index * 100 + k;
-      I64(b, 0, key);
+      I64(b, kPersonKey, key);
       U8(b, 14, k == 0 ? 2 : 1);
       TxtU(b, 15, 24, k == 0 ? "właściciel" : (k % 2 ? "sprzedawca" : "księgowa"));
-      Txt(b, 40, 31, surname);
-      Txt(b, 72, 22, first);
+      Txt(b, kStaffSurname, kStaffSurnameCap, surname);
+      Txt(b, kStaffFirstName, kStaffFirstNameCap, first);
       Txt(b, 118, 11, Num(r.Range(60000000, 99999999)) + Num(r.Range(100, 999)));
       Txt(b, 144, 22, Pl(r.Pick(kFirstNames)));
       Txt(b, 167, 22, Pl(r.Pick(kFirstNames)));
@@ -632,8 +642,8 @@ class CompanyWriter {
       PutDateAt(b, 194, {1, static_cast<uint8_t>(r.Range(1, 12)), static_cast<uint16_t>(r.Range(2005, 2019))});
       Txt(b, 198, 14, Pl(r.Pick(kCities)));
       // Leavers: one before the end of 2019, one on its last day.
-      if (k == n - 1) PutDateAt(b, 213, {30, 11, 2019});
-      if (k == n - 2 && n > 4) PutDateAt(b, 213, {31, 12, 2019});
+      if (k == n - 1) PutDateAt(b, kStaffLeft, {30, 11, 2019});
+      if (k == n - 2 && n > 4) PutDateAt(b, kStaffLeft, {31, 12, 2019});
       Txt(b, 217, 26, plan_.city);
       Txt(b, 244, 30, Pl(r.Pick(kStreets)));
       Txt(b, 275, 7, Num(r.Range(1, 200)));
@@ -644,7 +654,7 @@ class CompanyWriter {
       Dbl(b, 1000, r.Amount(90000));
       U32(b, 2030, static_cast<uint32_t>(key * 7));
       const bool scrambled = k % 2 == 1;
-      U8(b, 8, scrambled ? 2 : 1);
+      U8(b, kStaffForm, scrambled ? kStaffScrambled : kStaffPlain);
       if (scrambled) ScrambleStaff(b.data());
       s.Put(b);
       if (!isDeleted) people_.push_back({key, surname, first});
@@ -659,23 +669,23 @@ class CompanyWriter {
       if (i % 2) continue;
       const int members = 1 + static_cast<int>(r.Below(3));
       for (int m = 0; m < members; ++m) {
-        Bytes b(352);
-        I64(b, 0, people_[i].key);
-        PutDateAt(b, 8, {static_cast<uint8_t>(r.Range(1, 28)), static_cast<uint8_t>(r.Range(1, 12)),
+        Bytes b(kFamilyRecSize);
+        I64(b, kPersonKey, people_[i].key);
+        PutDateAt(b, kFamilyBirth, {static_cast<uint8_t>(r.Range(1, 28)), static_cast<uint8_t>(r.Range(1, 12)),
                          static_cast<uint16_t>(r.Range(1960, 2018))});
         U8(b, 12, static_cast<uint8_t>(m + 1));
-        TxtU(b, 46, 9, m == 0 ? kRelations[2 + (i % 4 == 0)] : kRelations[m % 2]);
-        Txt(b, 56, 31, people_[i].surname);
-        Txt(b, 88, 22, Pl(r.Pick(kFirstNames)));
+        TxtU(b, kFamilyText9, 9, m == 0 ? kRelations[2 + (i % 4 == 0)] : kRelations[m % 2]);
+        Txt(b, kFamilySurname, 31, people_[i].surname);
+        Txt(b, kFamilyFirstName, 22, Pl(r.Pick(kFirstNames)));
         Txt(b, 111, 11, Num(r.Range(10000000, 99999999)) + Num(r.Range(100, 999)));
         U8(b, 123, m == 1 ? 1 : 0);
         s.Put(b);
       }
     }
     // A member struck from the register (negative key).
-    Bytes b(352);
-    I64(b, 0, -1);
-    TxtU(b, 56, 31, "Usunięty");
+    Bytes b(kFamilyRecSize);
+    I64(b, kPersonKey, -1);
+    TxtU(b, kFamilySurname, 31, "Usunięty");
     s.Put(b);
   }
 
@@ -686,21 +696,21 @@ class CompanyWriter {
     Out::Stream s(out_, P(name));
     int k = 0;
     for (const Person& p : people_) {
-      Bytes b(13952);
+      Bytes b(kTaxFormRecSize);
       // In the 2020 forms of the 2019 directory, every other form was already
       // started for 2020; the rest still hold 2019.
       const uint16_t y = year == 2020 && (k % 2) ? 2019 : year;
-      I64(b, 0, p.key);
-      PutDateAt(b, 12, {1, 1, y});
-      PutDateAt(b, 16, {31, 12, y});
-      Txt(b, 20, 65, Pl("Urząd Skarbowy ") + plan_.city);
+      I64(b, kPersonKey, p.key);
+      PutDateAt(b, kFormStart, {1, 1, y});
+      PutDateAt(b, kFormDate, {31, 12, y});
+      Txt(b, kFormPersonal, 65, Pl("Urząd Skarbowy ") + plan_.city);
       U32(b, 86, 0x01020304);
-      Txt(b, 91, 13, Num(r.Range(100, 999)) + "-" + Num(r.Range(100, 999)) + "-" + Num(r.Range(10, 99)) + "-" +
+      Txt(b, kFormIdentity, 13, Num(r.Range(100, 999)) + "-" + Num(r.Range(100, 999)) + "-" + Num(r.Range(10, 99)) + "-" +
                          Num(r.Range(10, 99)));
-      Txt(b, 105, 31, p.surname);
-      Txt(b, 137, 22, p.first);
+      Txt(b, kFormSurname, 31, p.surname);
+      Txt(b, kFormFirstName, 22, p.first);
       PutDateAt(b, 160, {12, 5, 1971});
-      TxtU(b, 164, 12, "Polska");
+      TxtU(b, kFormAddress, 12, "Polska");
       TxtU(b, 177, 22, "łódzkie");
       Txt(b, 200, 18, plan_.city);
       Txt(b, 219, 26, plan_.city);
@@ -795,12 +805,12 @@ class CompanyWriter {
     static const uint8_t kDays2019[12] = {22, 20, 21, 21, 21, 19, 23, 21, 21, 23, 20, 20};
     Out::Stream s(out_, P(name));
     for (int i = 0; i < 4; ++i) {
-      Bytes b(2048);
+      Bytes b(kPayrollRecSize);
       U16(b, 0, static_cast<uint16_t>(i + 1));
       TxtU(b, 2, 40, kParts[i]);
       for (size_t o = 48; o < 600; o += 8) Dbl(b, o, r.Amount(100));
-      U16(b, 611, year);
-      for (int m = 0; m < 12; ++m) U8(b, 632 + static_cast<size_t>(m), kDays2019[m]);
+      U16(b, kPayrollYear, year);
+      for (int m = 0; m < 12; ++m) U8(b, kWorkingDays + static_cast<size_t>(m), kDays2019[m]);
       TxtU(b, 700, 30, "składnik opodatkowany");
       U8(b, 2047, 1);
       s.Put(b);
@@ -810,32 +820,32 @@ class CompanyWriter {
   // One 1024-byte ledger entry.
   Bytes Entry(Rng& r, uint32_t number, Date docDate, Date entryDate, Date dateB, uint16_t flags,
               uint8_t kind, bool sale, uint8_t mark) {
-    Bytes e(1024);
-    U32(e, 0, number);
-    U16(e, 4, entryDate.m);
-    U8(e, 6, sale ? 1 : 2);
-    PutDateAt(e, 14, docDate);
-    PutDateAt(e, 18, entryDate);
-    PutDateAt(e, 22, dateB);
-    U32(e, 26, r.Below(5000));
-    U16(e, 30, flags);
-    Txt(e, 32, 22, Num(r.Range(100, 999)) + "-" + Num(r.Range(100, 999)) + "-" + Num(r.Range(10, 99)) + "-" +
+    Bytes e(kLedgerRecSize);
+    U32(e, kEntryNumber, number);
+    U16(e, kEntryMonth, entryDate.m);
+    U8(e, kEntrySide, sale ? 1 : 2);
+    PutDateAt(e, kEntryDateA, docDate);
+    PutDateAt(e, kEntryDate, entryDate);
+    PutDateAt(e, kEntryDateB, dateB);
+    U32(e, kEntryAmountRef, r.Below(5000));
+    U16(e, kEntryFlags, flags);
+    Txt(e, kEntryTaxId, 22, Num(r.Range(100, 999)) + "-" + Num(r.Range(100, 999)) + "-" + Num(r.Range(10, 99)) + "-" +
                        Num(r.Range(10, 99)));
     const std::string doc = (sale ? "FS " : "FZ ") + Num(r.Range(1, 999)) + "/" + Num(docDate.m, 2) + "/" +
                             Num(docDate.y % 100, 2);
-    Txt(e, 55, 20, doc);
-    Txt(e, 76, 40, Pl(r.Pick(kContractors)));
-    Txt(e, 117, 30, Pl(r.Pick(kCities)) + ", " + Pl(r.Pick(kStreets)));
-    Txt(e, 148, 88, Pl(sale ? r.Pick(kSales) : r.Pick(kPurchases)));
-    U8(e, 237, kind);
+    Txt(e, kEntryDocNumber, 20, doc);
+    Txt(e, kEntryContractor, 40, Pl(r.Pick(kContractors)));
+    Txt(e, kEntryAddress, 30, Pl(r.Pick(kCities)) + ", " + Pl(r.Pick(kStreets)));
+    Txt(e, kEntryDescription, 88, Pl(sale ? r.Pick(kSales) : r.Pick(kPurchases)));
+    U8(e, kEntryKind, kind);
     const double amount = r.Amount(12000);
-    Dbl(e, 240 + (sale ? 0 : 24), amount);
+    Dbl(e, kEntryAmounts + (sale ? 0 : 24), amount);
     Dbl(e, 304, amount);
     Dbl(e, 400, amount);
     Dbl(e, 408, amount * 0.23);
     Dbl(e, 416, amount * 1.23);
-    U8(e, 861, mark);
-    TxtU(e, 900, 20, "ADMIN");
+    U8(e, kEntryFormatMark, mark);
+    TxtU(e, kEntryOperator, 20, "ADMIN");
     return e;
   }
 
@@ -893,14 +903,14 @@ class CompanyWriter {
     {
       Out::Stream s(out_, P("2020SP.1"));
       for (int i = 0; i < 3; ++i) {
-        Bytes b(48);
-        U32(b, 0, static_cast<uint32_t>(i + 1));
-        U8(b, 4, 1);
-        PutDateAt(b, 5, {static_cast<uint8_t>(10 + i), 1, 2020});
-        Dbl(b, 9, r.Amount(4000));
-        Txt(b, 17, 12, "FS " + Num(100 + i) + "/11/19");
-        Dbl(b, 30, r.Amount(900));
-        PutDateAt(b, 38, {static_cast<uint8_t>(20 + i), 11, 2019});
+        Bytes b(kRepaymentRecSize);
+        U32(b, kRepaymentNumber, static_cast<uint32_t>(i + 1));
+        U8(b, kRepaymentKind, 1);
+        PutDateAt(b, kRepaymentDate, {static_cast<uint8_t>(10 + i), 1, 2020});
+        Dbl(b, kRepaymentAmount, r.Amount(4000));
+        Txt(b, kRepaymentDoc, kRepaymentDocCap, "FS " + Num(100 + i) + "/11/19");
+        Dbl(b, kRepaymentPaid, r.Amount(900));
+        PutDateAt(b, kRepaymentDocDate, {static_cast<uint8_t>(20 + i), 11, 2019});
         s.Put(b);
       }
     }
@@ -913,12 +923,12 @@ class CompanyWriter {
       keys.push_back(-5);      // a slot not in use: dropped
       for (int rep = 0; rep < std::max(1, plan_.wages / static_cast<int>(keys.size())); ++rep) {
         for (int64_t key : keys) {
-          Bytes b(26624);
-          I64(b, 0, key);
+          Bytes b(kWageRecSize);
+          I64(b, kPersonKey, key);
           U8(b, 8, static_cast<uint8_t>(rep + 1));
           static const char* kTitles[] = {"Płaca zasadnicza", "Premia", "Dodatek za noc", "Nadgodziny 50%",
                                           "Nadgodziny 100%", "Ekwiwalent", "Zasiłek chorobowy", "Potrącenia"};
-          for (int t = 0; t < 8; ++t) TxtU(b, 15 + 51 * static_cast<size_t>(t), 50, kTitles[t]);
+          for (int t = 0; t < 8; ++t) TxtU(b, kWageTexts + kWageTextStride * static_cast<size_t>(t), kWageTextCap, kTitles[t]);
           for (size_t o = 424; o < 424 + 8 * 480; o += 8) Dbl(b, o, r.Amount(300));
           s.Put(b);
         }
@@ -929,8 +939,8 @@ class CompanyWriter {
       static const char kKinds[] = {'1', 'R', 'A', 'Z', '6'};
       int i = 0;
       for (const Person& p : people_) {
-        Bytes b(552);
-        I64(b, 0, p.key);
+        Bytes b(kContractSrcSize);
+        I64(b, kPersonKey, p.key);
         PutDateAt(b, 8, {2, 1, 2020});
         U32(b, 12, static_cast<uint32_t>(i + 1));
         PutDateAt(b, 16, {31, 3, 2020});
@@ -939,9 +949,9 @@ class CompanyWriter {
         TxtU(b, 42, 60, "Prowadzenie szkoleń z zakresu bezpieczeństwa i higieny pracy dla załogi");
         Txt(b, 103, 60, Pl(r.Pick(kPurchases)));
         Txt(b, 164, 60, Pl(r.Pick(kCities)));
-        U8(b, 225, static_cast<uint8_t>(1 + i % 3));
+        U8(b, kContractCategory, static_cast<uint8_t>(1 + i % 3));
         U8(b, 226, 0);
-        U8(b, 227, static_cast<uint8_t>(kKinds[i % 5]));
+        U8(b, kContractKindSrc, static_cast<uint8_t>(kKinds[i % 5]));
         Dbl(b, 232, r.Amount(9000));
         Dbl(b, 240, r.Amount(900));
         PutDateAt(b, 300, {15, 2, 2020});
@@ -1300,7 +1310,7 @@ bool Generate(const std::string& baseIn, const Options& opt, Installation& inst,
       plan.addresses = std::max(plan.addresses, static_cast<int>(perCompany * 0.12 / 480));
       if (c.has2020Data) {
         plan.ledger2020PerMonth = std::max(plan.ledger2020PerMonth, static_cast<int>(perCompany * 0.05 / 2 / 1024));
-        plan.wages = std::max(plan.wages, static_cast<int>(perCompany * 0.05 / 26624));
+        plan.wages = std::max(plan.wages, static_cast<int>(perCompany * 0.05 / kWageRecSize));
       }
     }
     CompanyWriter w(out, dir, c, plan);
