@@ -5,6 +5,7 @@
 #include "convert/company_transfer.h"
 #include "driver/company_list.h"
 #include "driver/company_selection.h"
+#include "driver/safe_transfer.h"
 #include "driver/wizard.h"
 #include "fileio/shared_file.h"
 #include "run/progress_log.h"
@@ -21,6 +22,10 @@ class CompanyListFile : public SharedFile {
   explicit CompanyListFile(const std::string& name) : SharedFile(name, kCompanyRecSize) {}
   void Compare(const uint8_t* existing, const uint8_t* newRec, int16_t& res) override {
     res = qm::Compare(existing, newRec);
+  }
+  // The journal notes the insertion before the first record moves.
+  bool BeforeInsert(int32_t count, const uint8_t* rec) override {
+    return NoteListInsertion(file.handle, count, rec, kCompanyRecSize, Name);
   }
 };
 
@@ -40,6 +45,7 @@ void TransferCompanies() {
   int32_t count = 0;
   if (ChooseCompanies(count)) {
     const std::string path = TargetRoot + CompanyListName;
+    SetCompanyListFile(path);
     SharedFilePtr<CompanyListFile> list = OpenTargetList(path);
     if (!list) {
       ErrorBox(CentredLines({"Brak dostepu do pliku", path}));
@@ -51,8 +57,12 @@ void TransferCompanies() {
         LogClear(true);
         LogLine("Kopiowanie  - FIRMA   : " + entry->record.Name());
         LogLine("              Katalog : " + dir);
-        // The record goes in exactly as the 2019 list holds it.
-        if (ConvertCompany(dir)) list->InsertSorted(entry->record.bytes.data());
+        BeginCompanyUnit(dir, entry->record.Name());
+        const bool converted = ConvertCompany(dir);
+        // The record goes in exactly as the 2019 list holds it; a company
+        // something of which failed does not go in at all.
+        const bool inserted = converted && !CompanyUnitFailed() && list->InsertSorted(entry->record.bytes.data());
+        EndCompanyUnit(converted, inserted);
       }
     }
   }

@@ -6,6 +6,7 @@
 #include "base/cp852.h"
 #include "base/dates.h"
 #include "base/record_fields.h"
+#include "driver/safe_transfer.h"
 #include "driver/wizard.h"
 #include "fileio/operator_prompts.h"
 #include "fileio/shared_file.h"
@@ -59,6 +60,12 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
   return true;
 }
 
+// /COFNIJ, -COFNIJ (any case) and --undo: the undo of the last run.
+bool IsUndoSwitch(const std::string& arg) {
+  if (arg == "--undo") return true;
+  return arg.size() == 7 && (arg[0] == '/' || arg[0] == '-') && StartsWithNoCase(arg.substr(1), "COFNIJ");
+}
+
 // The program's own switches may stand anywhere on the command line; they
 // are never the 2020 directory. (On POSIX an absolute path begins with "/"
 // too, so only the known switch words are recognised.)
@@ -66,7 +73,7 @@ bool IsProgramSwitch(const std::string& arg) {
   if (arg.empty() || (arg[0] != '/' && arg[0] != '-')) return false;
   const std::string rest = arg.substr(1);
   return StartsWithNoCase(rest, "kprspis:") || StartsWithNoCase(rest, "EXC") ||
-         StartsWithNoCase(rest, "LFN");
+         StartsWithNoCase(rest, "LFN") || IsUndoSwitch(arg);
 }
 
 // The directory given on the command line: the first argument that is not
@@ -166,6 +173,8 @@ void StartUp() {
   Con().SetTitle("qmVarno - Konwerter 2019-2020");
   const std::vector<std::string>& args = CommandArgs();
   if (!args.empty() && args[0].find('?') != std::string::npos) ShowUsage();
+  for (const std::string& arg : args)
+    if (IsUndoSwitch(arg)) UndoRequested = true;
   ReadListFile();
   SourceRoot = std::string(1, kPathSep) + "ZEV_2019" + kPathSep;
   TargetRoot = Cut(TargetArgument(), kSideLineCap);
@@ -186,12 +195,14 @@ void CloseDown() {
   LogWrite("Nacisnij Enter");
   WaitKey();
   LogClear(true);
-  ExitProgram(0);
+  ExitProgram(RunHadFailures() ? kExitFailed : kExitDone);
 }
 
 void RunProgram() {
   InitModules();
   StartUp();
+  if (UndoRequested) RunUndo();
+  RepairAtStartUp();
   RunWizard();
   CloseDown();
 }

@@ -4,6 +4,7 @@
 #include "convert/copy_engine.h"
 #include "convert/people.h"
 #include "driver/company_list.h"
+#include "driver/safe_transfer.h"
 #include "driver/wizard.h"
 #include "fileio/operator_prompts.h"
 #include "fileio/shared_file.h"
@@ -29,6 +30,7 @@ void ResetProgramState() {
   ResetCompanyTable();
   ResetProcessState();
   ResetWizardState();
+  ResetSafeTransfer();
 }
 
 }  // namespace qm

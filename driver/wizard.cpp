@@ -4,6 +4,7 @@
 
 #include "base/cp852.h"
 #include "convert/global_transfer.h"
+#include "driver/safe_transfer.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
 #include "tui/message_box.h"
@@ -40,8 +41,14 @@ std::unique_ptr<DialogForm> BuildPage(uint8_t page) {
 }  // namespace
 
 void StartBranch() {
-  if ((StartOptions & kStartGlobal) != 0 && GlobalOptions != 0) TransferGlobalData();
+  BeginSafeTransfer();
+  if ((StartOptions & kStartGlobal) != 0 && GlobalOptions != 0) {
+    BeginGlobalUnit();
+    TransferGlobalData();
+    EndGlobalUnit();
+  }
   if ((StartOptions & kStartCompanies) != 0) TransferCompanies();
+  EndSafeTransfer();
   LogLine("");
   LogLine("");
   LogLine("Koniec pracy kopiera danych ZEV_QM na rok 2020");

@@ -529,6 +529,8 @@ bool SharedFile::PutRecord(int32_t recNo, const uint8_t* buf) {
   return CheckIO() && Transferred == 1;
 }
 
+bool SharedFile::BeforeInsert(int32_t, const uint8_t*) { return true; }
+
 bool SharedFile::InsertSorted(const uint8_t* rec) {
   // The records below the new one are read a block at a time (nobody else
   // may touch the file under the whole-file lock), but they still move one
@@ -538,6 +540,12 @@ bool SharedFile::InsertSorted(const uint8_t* rec) {
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(perBlock) * RecSize]);
   if (!buffer) return false;
   if (!LockAll(WaitAsk)) return false;
+  int32_t before = 0;
+  if (!SeekEnd(before)) FatalIOError(Pl("ustawienia końca") + Pl(" pliku"));
+  if (!BeforeInsert(before, rec)) {
+    if (!Unlock()) FatalIOError(Pl("odblokowania") + Pl(" pliku"));
+    return false;
+  }
   if (!Append(rec)) FatalIOError(Pl("dopisania do ") + Pl(" pliku"));
   int32_t count = 0;
   if (!SeekEnd(count)) FatalIOError(Pl("ustawienia końca") + Pl(" pliku"));

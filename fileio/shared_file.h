@@ -118,6 +118,11 @@ class SharedFile {
   // Inserts rec at its place in the order of Compare, under a whole-file
   // lock; after equal records. A failed step ends the program (exit 255).
   bool InsertSorted(const uint8_t* rec);
+  // Called by InsertSorted under the whole-file lock, before anything is
+  // written, with the number of records the file holds; false stops the
+  // insertion (nothing written, the lock given back, InsertSorted false).
+  // This base lets every insertion go ahead.
+  virtual bool BeforeInsert(int32_t count, const uint8_t* rec);
   // res < 0 when existing belongs after newRec, res >= 0 otherwise. This
   // base keeps arrival order (res = 0: a new record goes to the end).
   virtual void Compare(const uint8_t* existing, const uint8_t* newRec, int16_t& res);

@@ -7,6 +7,7 @@
 
 #include "platform/host_time.h"
 #include "platform/key_script.h"
+#include "platform/process.h"
 
 namespace qm {
 

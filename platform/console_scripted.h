@@ -14,7 +14,6 @@ class ScriptedConsole : public Console {
  public:
   // Exit code of a run whose key script was used up while the program
   // still waited for a key.
-  static constexpr int kExitScriptUsedUp = 3;
 
   // screenFile: host path of the screen dump, empty for none.
   ScriptedConsole(std::vector<ConsoleEvent> events, std::string screenFile);

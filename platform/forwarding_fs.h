@@ -35,7 +35,9 @@ class ForwardingFs : public FileSystem {
   int MakeDir(const std::string& path) override { return inner_.MakeDir(path); }
   int Rename(const std::string& from, const std::string& to) override { return inner_.Rename(from, to); }
   int Remove(const std::string& path) override { return inner_.Remove(path); }
+  int RemoveDir(const std::string& path) override { return inner_.RemoveDir(path); }
   int CurrentDir(std::string& path) override { return inner_.CurrentDir(path); }
+  int SyncVolume(const std::string& path) override { return inner_.SyncVolume(path); }
 
  protected:
   FileSystem& Inner() { return inner_; }

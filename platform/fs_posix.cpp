@@ -368,6 +368,8 @@ class PosixFileSystem : public FileSystem {
   int MakeDir(const std::string& path) override;
   int Rename(const std::string& from, const std::string& to) override;
   int Remove(const std::string& path) override;
+  int RemoveDir(const std::string& path) override;
+  int SyncVolume(const std::string& path) override;
   int CurrentDir(std::string& path) override;
 
  private:
@@ -955,6 +957,29 @@ int PosixFileSystem::Remove(const std::string& path) {
   if (FileInUse(r.host)) return kErrSharingViolation;
   if (unlink(r.host.c_str()) != 0) return HostErrorCode(errno);
   return kOk;
+}
+
+int PosixFileSystem::RemoveDir(const std::string& path) {
+  if (HasWildcard(path)) return kErrInvalidName;
+  Resolved r;
+  int rc = Resolve(names_, path, r);
+  if (rc != kOk) return rc;
+  if (!r.exists) return kErrPathNotFound;
+  if (!S_ISDIR(r.st.st_mode)) return kErrInvalidName;
+  if (rmdir(r.host.c_str()) != 0) return errno == ENOTEMPTY || errno == EEXIST ? kErrDirNotEmpty : HostErrorCode(errno);
+  return kOk;
+}
+
+int PosixFileSystem::SyncVolume(const std::string& path) {
+  Resolved r;
+  const int rc = Resolve(names_, path, r);
+  if (rc != kOk) return rc;
+  if (!r.exists) return kErrPathNotFound;
+  const int fd = open(r.host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return HostErrorCode(errno);
+  const int err = syncfs(fd) == 0 ? 0 : errno;
+  close(fd);
+  return err == 0 ? kOk : HostErrorCode(err);
 }
 
 int PosixFileSystem::CurrentDir(std::string& path) {

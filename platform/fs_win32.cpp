@@ -238,6 +238,10 @@ class Win32FileSystem : public FileSystem {
     if (HasNul(path)) return kErrInvalidName;
     return DeleteFileW(Wide(path).c_str()) ? kOk : static_cast<int>(GetLastError());
   }
+  int RemoveDir(const std::string& path) override {
+    if (HasNul(path)) return kErrInvalidName;
+    return RemoveDirectoryW(Wide(path).c_str()) ? kOk : static_cast<int>(GetLastError());
+  }
   int CurrentDir(std::string& path) override {
     wchar_t buf[MAX_PATH + 1];
     const DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, buf);

@@ -13,6 +13,8 @@ int FileSystem::WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, 
   return rc != kOk ? rc : Write(h, buf, n, put);
 }
 
+int FileSystem::SyncVolume(const std::string&) { return kErrNotSupported; }
+
 FileSystem& Fs() { return *g_fs; }
 void SetFileSystem(FileSystem* fs) { g_fs = fs; }
 

@@ -41,6 +41,8 @@ enum FsError : int {
   kErrAlreadyExists = 183,
   kErrDiskFull = 112,
   kErrNotLocked = 158,
+  kErrDirNotEmpty = 145,
+  kErrNotSupported = 50,
   kErrNameTooLong = 206,
 };
 
@@ -143,7 +145,13 @@ class FileSystem {
   // (kErrAccessDenied).
   virtual int Rename(const std::string& from, const std::string& to) = 0;
   virtual int Remove(const std::string& path) = 0;
+  // Removes an empty directory (kErrDirNotEmpty when it is not).
+  virtual int RemoveDir(const std::string& path) = 0;
   virtual int CurrentDir(std::string& path) = 0;
+  // Makes every write so far to the volume that holds path durable, in one
+  // step. kErrNotSupported where the host has no such call: files must then
+  // be flushed one by one.
+  virtual int SyncVolume(const std::string& path);
 };
 
 // The process-wide file system. Set once at start (or by a test).

@@ -19,6 +19,17 @@ std::string GetEnvVar(const std::string& name);
 std::string ProgramFilePath();
 void SetProgramFilePath(std::string path);
 
+// The program's exit codes.
+enum ExitCode : int {
+  kExitDone = 0,          // done, or ended by the operator before the transfer
+  kExitFailed = 1,        // done, but something was not carried because of an error
+  kExitCannotStart = 2,   // no terminal, a bad command line
+  kExitScriptUsedUp = 3,  // the key script ended before the program
+  kExitInUse = 4,         // the 2020 installation is used by another copy
+  kExitDeclined = 5,      // repair or undo declined, or the run journal unreadable
+  kExitFatalIO = 255,     // the serious I/O error
+};
+
 // Ends the program: restores the console, then exits with the code.
 // Tests replace the final step with a hook (which typically throws).
 [[noreturn]] void ExitProgram(int code);

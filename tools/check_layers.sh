@@ -3,7 +3,7 @@
 # first, as CMakeLists.txt builds them; docs/ARCHITECTURE.md draws the stack.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rooms=(base platform fileio tui run convert driver)
+rooms=(base platform fileio journal tui run convert driver)
 status=0
 for ((i = 0; i < ${#rooms[@]}; i++)); do
   room=${rooms[i]}

@@ -27,7 +27,8 @@ std::string FindNoCase(const std::string& dir, const std::string& name);
 std::vector<Bytes> Split(const Bytes& file, size_t recSize);
 Bytes Join(const std::vector<Bytes>& records);
 
-// Every file below root: relative path -> contents.
+// Every file below root: relative path -> contents; the program's
+// bookkeeping directory _QM1920 at the root is left out.
 using Tree = std::map<std::string, Bytes>;
 Tree Snapshot(const std::string& root);
 

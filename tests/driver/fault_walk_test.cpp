@@ -71,7 +71,8 @@ class WatchingConsole : public FakeConsole {
     if (!sawError) {
       for (int r = 1; r <= 25 && !sawError; ++r) {
         const std::string row = Row(r);
-        for (const char* mark : {"Błąd", "BŁĄD", "błąd", "Brak dostępu", "Nie można", "Zerowa"})
+        for (const char* mark : {"Błąd", "BŁĄD", "błąd", "Brak dostępu", "brak dostępu", "Nie można", "Zerowa",
+                                 "Nie przeniesiono", "uszkodzony", "inną kopię"})
           if (row.find(mark) != std::string::npos) sawError = true;
       }
     }
@@ -137,7 +138,7 @@ class FaultWalk : public E2eTest {
   }
 
   struct Outcome {
-    bool ended = false;  // exited with 0 or 255, or returned
+    bool ended = false;  // exited with one of the program's own codes, or returned
     bool hung = false;   // waited for keys beyond every answer
     std::string trouble; // anything else thrown
   };
@@ -167,7 +168,10 @@ class FaultWalk : public E2eTest {
     try {
       RunProgram();
     } catch (const ProgramExited& e) {
-      out.ended = e.code == 0 || e.code == 255;
+      // 4: a refused lock of the installation; 5: a journal that cannot be
+      // read (a failed open of a journal that may be there).
+      out.ended = e.code == kExitDone || e.code == kExitFailed || e.code == kExitInUse || e.code == kExitDeclined ||
+                  e.code == kExitFatalIO;
       if (!out.ended) out.trouble = "exit code " + std::to_string(e.code);
     } catch (const ScriptExhausted&) {
       out.hung = true;

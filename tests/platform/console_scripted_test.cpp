@@ -109,7 +109,7 @@ TEST_F(ScriptedTest, UsedUpScriptEndsTheRunWithCode3) {
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), ScriptedConsole::kExitScriptUsedUp);
+  EXPECT_EQ(WEXITSTATUS(status), kExitScriptUsedUp);
   EXPECT_NE(Read(err).find("key script used up"), std::string::npos);
   const std::string text = Read(dump);
   EXPECT_EQ(Count(text, kSeparator), 2);

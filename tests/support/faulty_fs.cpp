@@ -7,7 +7,7 @@ namespace qm::test {
 const char* FsOpName(FsOp op) {
   static constexpr const char* kNames[kFsOpCount] = {
       "open", "create", "read",  "write",     "seek",     "tell",    "size",   "setend", "flush",
-      "close", "lock",  "unlock", "findfirst", "findnext", "makedir", "rename", "remove", "curdir"};
+      "close", "lock",  "unlock", "findfirst", "findnext", "makedir", "rename", "remove", "curdir", "rmdir",  "sync"};
   return kNames[static_cast<int>(op)];
 }
 
@@ -187,6 +187,18 @@ int FaultyFs::CurrentDir(std::string& path) {
   int rc = Enter(FsOp::CurrentDir);
   if (rc == kOk) rc = Inner().CurrentDir(path);
   return Note(FsOp::CurrentDir, path, rc);
+}
+
+int FaultyFs::RemoveDir(const std::string& path) {
+  int rc = Enter(FsOp::RemoveDir);
+  if (rc == kOk) rc = Inner().RemoveDir(path);
+  return Note(FsOp::RemoveDir, path, rc);
+}
+
+int FaultyFs::SyncVolume(const std::string& path) {
+  int rc = Enter(FsOp::Sync);
+  if (rc == kOk) rc = Inner().SyncVolume(path);
+  return Note(FsOp::Sync, path, rc);
 }
 
 }  // namespace qm::test

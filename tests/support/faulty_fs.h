@@ -32,8 +32,10 @@ enum class FsOp {
   Rename,
   Remove,
   CurrentDir,
+  RemoveDir,
+  Sync,
 };
-inline constexpr int kFsOpCount = static_cast<int>(FsOp::CurrentDir) + 1;
+inline constexpr int kFsOpCount = static_cast<int>(FsOp::Sync) + 1;
 
 // "open", "read", ... as used in the log.
 const char* FsOpName(FsOp op);
@@ -87,6 +89,8 @@ class FaultyFs : public ForwardingFs {
   int Rename(const std::string& from, const std::string& to) override;
   int Remove(const std::string& path) override;
   int CurrentDir(std::string& path) override;
+  int RemoveDir(const std::string& path) override;
+  int SyncVolume(const std::string& path) override;
 
  private:
   struct Fault {

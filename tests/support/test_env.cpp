@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "driver/program_state.h"
+#include "driver/safe_transfer.h"
 #include "fileio/shared_file.h"
 #include "platform/console.h"
 #include "platform/process.h"
@@ -102,6 +103,8 @@ void QmTest::SetUp() {
 }
 
 void QmTest::TearDown() {
+  // A transfer cut off by the test ends here, while its file system lives.
+  ResetSafeTransfer();
   std::error_code ec;
   stdfs::remove_all(HostPath(dir_), ec);
   SetExitHook(nullptr);

@@ -1,0 +1,284 @@
+#include "journal/rollback.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/content_hash.h"
+
+namespace qm {
+namespace {
+
+bool Missing(int rc) { return rc == kErrFileNotFound || rc == kErrPathNotFound; }
+
+// A journal path in the host's spelling.
+std::string HostRel(std::string rel) {
+  for (char& c : rel)
+    if (c == '/' || c == '\\') c = kPathSep;
+  return rel;
+}
+
+// The name a set-aside file gets: its unit and its path, flattened.
+std::string FlatName(int64_t unit, const std::string& rel) {
+  std::string name = std::to_string(unit) + "_";
+  for (const char c : rel) name += (c == '/' || c == '\\') ? '_' : c;
+  return name;
+}
+
+}  // namespace
+
+bool PathExists(FileSystem& fs, const std::string& path, bool* isDir) {
+  FindEntry e;
+  FindHandle fh;
+  if (fs.FindFirst(path, kAttrAll, e, fh) != kOk) return false;
+  if (isDir) *isDir = (e.attr & kAttrDirectory) != 0;
+  return true;
+}
+
+bool HashFile(FileSystem& fs, const std::string& path, int64_t& size, uint64_t& hash) {
+  FileHandle h = kNoHandle;
+  if (fs.Open(path, kAccessRead | kShareDenyNone, h) != kOk) return false;
+  ContentHash sum;
+  std::vector<uint8_t> buf(256 * 1024);
+  bool ok = true;
+  for (;;) {
+    uint32_t got = 0;
+    if (fs.Read(h, buf.data(), static_cast<uint32_t>(buf.size()), got) != kOk) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    sum.Add(buf.data(), got);
+  }
+  fs.Close(h);
+  size = static_cast<int64_t>(sum.Length());
+  hash = sum.Value();
+  return ok;
+}
+
+int OverwriteWith(FileSystem& fs, const std::string& from, const std::string& to) {
+  FileHandle in = kNoHandle, out = kNoHandle;
+  int rc = fs.Open(from, kAccessRead | kShareDenyNone, in);
+  if (rc != kOk) return rc;
+  rc = fs.Open(to, kAccessReadWrite | kShareDenyNone, out);
+  if (Missing(rc)) rc = fs.Create(to, out);
+  if (rc != kOk) {
+    fs.Close(in);
+    return rc;
+  }
+  std::vector<uint8_t> buf(256 * 1024);
+  int64_t pos = 0;
+  for (;;) {
+    uint32_t got = 0, put = 0;
+    rc = fs.Read(in, buf.data(), static_cast<uint32_t>(buf.size()), got);
+    if (rc != kOk || got == 0) break;
+    rc = fs.WriteAt(out, pos, buf.data(), got, put);
+    if (rc == kOk && put != got) rc = kErrDiskFull;
+    if (rc != kOk) break;
+    pos += got;
+  }
+  if (rc == kOk) rc = fs.Seek(out, pos);
+  if (rc == kOk) rc = fs.SetEnd(out);
+  if (rc == kOk) rc = fs.Flush(out);
+  const int crc = fs.Close(out);
+  fs.Close(in);
+  return rc != kOk ? rc : crc;
+}
+
+int CopyFileContents(FileSystem& fs, const std::string& from, const std::string& to) {
+  FileHandle in = kNoHandle, out = kNoHandle;
+  int rc = fs.Open(from, kAccessRead | kShareDenyNone, in);
+  if (rc != kOk) return rc;
+  rc = fs.Create(to, out);
+  if (rc != kOk) {
+    fs.Close(in);
+    return rc;
+  }
+  std::vector<uint8_t> buf(256 * 1024);
+  for (;;) {
+    uint32_t got = 0, put = 0;
+    rc = fs.Read(in, buf.data(), static_cast<uint32_t>(buf.size()), got);
+    if (rc != kOk || got == 0) break;
+    rc = fs.Write(out, buf.data(), got, put);
+    if (rc == kOk && put != got) rc = kErrDiskFull;
+    if (rc != kOk) break;
+  }
+  if (rc == kOk) rc = fs.Flush(out);
+  const int crc = fs.Close(out);
+  fs.Close(in);
+  return rc != kOk ? rc : crc;
+}
+
+Rollback::Rollback(FileSystem& fs, const RunHistory& run, const Bookkeeping& books, RollbackStatus& status,
+                   size_t listRecSize)
+    : fs_(fs), run_(run), books_(books), status_(status), listRecSize_(listRecSize) {}
+
+std::string Rollback::FullPath(Tree tree, const std::string& rel) const { return run_.Root(tree) + HostRel(rel); }
+
+bool Rollback::AsCommitted(const JournalUnit& unit, Tree tree, const std::string& rel, bool& exists) const {
+  exists = PathExists(fs_, FullPath(tree, rel));
+  for (const JournalRecord& r : unit.changes) {
+    Tree t;
+    if (r.kind != RecordKind::Final || !ParseTree(r.Field(1), t) || t != tree || r.Field(2) != rel) continue;
+    uint64_t want = 0;
+    ParseHashText(r.Field(4), want);
+    int64_t size = 0;
+    uint64_t hash = 0;
+    return exists && HashFile(fs_, FullPath(tree, rel), size, hash) && size == r.Number(3) && hash == want;
+  }
+  return true;
+}
+
+bool Rollback::RollBackUnit(const JournalUnit& unit, RollbackMode mode) {
+  bool ok = true;
+  for (auto it = unit.changes.rbegin(); it != unit.changes.rend(); ++it) ok = UndoChange(unit, *it, mode) && ok;
+  return ok;
+}
+
+bool Rollback::UndoChange(const JournalUnit& unit, const JournalRecord& r, RollbackMode mode) {
+  Tree tree = Tree::Target;
+  ParseTree(r.Field(1), tree);
+  switch (r.kind) {
+    case RecordKind::MakeDir: {
+      const std::string path = FullPath(tree, r.Field(2));
+      bool isDir = false;
+      if (!PathExists(fs_, path, &isDir) || !isDir) return true;
+      if (mode == RollbackMode::Repair) return RemoveTree(path, tree);
+      const int rc = fs_.RemoveDir(path);
+      if (rc == kOk) status_.Step(RollbackStep::RemovedDir, tree, r.Field(2));
+      else if (rc == kErrDirNotEmpty) status_.Step(RollbackStep::KeptDir, tree, r.Field(2));
+      else status_.Step(RollbackStep::Problem, tree, r.Field(2));
+      return rc == kOk || rc == kErrDirNotEmpty;
+    }
+    case RecordKind::NewFile:
+      return RemoveMade(unit, tree, r.Field(2), mode);
+    case RecordKind::Saved: {
+      uint64_t hash = 0;
+      if (!IsBackupName(r.Field(3)) || !ParseHashText(r.Field(5), hash)) {
+        status_.Step(RollbackStep::Problem, tree, r.Field(2));
+        return false;
+      }
+      return RestoreCopy(unit, tree, r.Field(2), r.Field(3), r.Number(4), hash, mode);
+    }
+    case RecordKind::Renamed: {
+      const std::string from = FullPath(tree, r.Field(2));
+      const std::string to = FullPath(tree, r.Field(3));
+      if (PathExists(fs_, from)) return true;
+      if (!PathExists(fs_, to)) {
+        status_.Step(RollbackStep::Problem, tree, r.Field(3));
+        return false;
+      }
+      if (fs_.Rename(to, from) != kOk) {
+        status_.Step(RollbackStep::Problem, tree, r.Field(3));
+        return false;
+      }
+      status_.Step(RollbackStep::RenamedBack, tree, r.Field(2));
+      return true;
+    }
+    case RecordKind::Insert: {
+      // An undo takes the run's records out of the list in one step of its
+      // own, before the units.
+      if (mode == RollbackMode::Undo) return true;
+      ListInsertion ins;
+      ins.countBefore = r.Number(2);
+      if (!ParseHashText(r.Field(3), ins.hashBefore) || !ParseHexBytes(r.Field(4), ins.record)) {
+        status_.Step(RollbackStep::Problem, Tree::Target, r.Field(1));
+        return false;
+      }
+      const ListFix fix = UndoInsertion(fs_, FullPath(Tree::Target, r.Field(1)), listRecSize_, ins);
+      if (fix == ListFix::Undone) status_.Step(RollbackStep::ListFixed, Tree::Target, r.Field(1));
+      if (fix == ListFix::Guessed) status_.Step(RollbackStep::ListGuessed, Tree::Target, r.Field(1));
+      if (fix == ListFix::Failed) status_.Step(RollbackStep::Problem, Tree::Target, r.Field(1));
+      return fix != ListFix::Failed;
+    }
+    default:
+      return true;
+  }
+}
+
+bool Rollback::SetAside(const JournalUnit& unit, Tree tree, const std::string& rel) {
+  const int rc = fs_.MakeDir(books_.SetAsideDir());
+  if (rc != kOk && rc != kErrAlreadyExists) return false;
+  const std::string aside = books_.SetAsideDir() + kPathSep + FlatName(unit.number, rel);
+  if (CopyFileContents(fs_, FullPath(tree, rel), aside) != kOk) return false;
+  status_.Step(RollbackStep::SetAside, tree, rel);
+  return true;
+}
+
+bool Rollback::RestoreCopy(const JournalUnit& unit, Tree tree, const std::string& rel, const std::string& backup,
+                           int64_t size, uint64_t hash, RollbackMode mode) {
+  const std::string copy = books_.BackupPath(backup);
+  int64_t copySize = 0;
+  uint64_t copyHash = 0;
+  // A copy that is not the one the journal names would put wrong data back.
+  if (!HashFile(fs_, copy, copySize, copyHash) || copySize != size || copyHash != hash) {
+    status_.Step(RollbackStep::Problem, tree, rel);
+    return false;
+  }
+  const std::string path = FullPath(tree, rel);
+  int64_t curSize = 0;
+  uint64_t curHash = 0;
+  if (HashFile(fs_, path, curSize, curHash) && curSize == size && curHash == hash) return true;
+  bool exists = false;
+  if (mode == RollbackMode::Undo && !AsCommitted(unit, tree, rel, exists) && exists && !SetAside(unit, tree, rel)) {
+    status_.Step(RollbackStep::Problem, tree, rel);
+    return false;
+  }
+  if (OverwriteWith(fs_, copy, path) != kOk) {
+    status_.Step(RollbackStep::Problem, tree, rel);
+    return false;
+  }
+  status_.Step(RollbackStep::Restored, tree, rel);
+  return true;
+}
+
+bool Rollback::RemoveMade(const JournalUnit& unit, Tree tree, const std::string& rel, RollbackMode mode) {
+  const std::string path = FullPath(tree, rel);
+  bool isDir = false;
+  if (!PathExists(fs_, path, &isDir) || isDir) return true;
+  bool exists = false;
+  if (mode == RollbackMode::Undo && !AsCommitted(unit, tree, rel, exists) && exists && !SetAside(unit, tree, rel)) {
+    status_.Step(RollbackStep::Problem, tree, rel);
+    return false;
+  }
+  const int rc = fs_.Remove(path);
+  if (rc != kOk && !Missing(rc)) {
+    status_.Step(RollbackStep::Problem, tree, rel);
+    return false;
+  }
+  status_.Step(RollbackStep::Removed, tree, rel);
+  return true;
+}
+
+bool Rollback::RemoveTree(const std::string& path, Tree tree) {
+  std::vector<std::pair<std::string, bool>> entries;
+  FindEntry e;
+  FindHandle fh;
+  int rc = fs_.FindFirst(path + kPathSep + "*.*", kAttrAll, e, fh);
+  while (rc == kOk) {
+    if (e.name != "." && e.name != "..") entries.emplace_back(e.name, (e.attr & kAttrDirectory) != 0);
+    rc = fs_.FindNext(fh, e);
+  }
+  fh.reset();
+  bool ok = true;
+  const std::string rootOfTree = run_.Root(tree);
+  const std::string rel = path.substr(std::min(path.size(), rootOfTree.size()));
+  for (const auto& [name, isDir] : entries) {
+    const std::string child = path + kPathSep + name;
+    if (isDir) {
+      ok = RemoveTree(child, tree) && ok;
+    } else if (fs_.Remove(child) != kOk) {
+      status_.Step(RollbackStep::Problem, tree, rel + kPathSep + name);
+      ok = false;
+    }
+  }
+  if (!ok) return false;
+  rc = fs_.RemoveDir(path);
+  if (rc != kOk && !Missing(rc)) {
+    status_.Step(RollbackStep::Problem, tree, rel);
+    return false;
+  }
+  status_.Step(RollbackStep::RemovedDir, tree, rel);
+  return true;
+}
+
+}  // namespace qm

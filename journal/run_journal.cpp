@@ -1,0 +1,250 @@
+#include "journal/run_journal.h"
+
+#include <array>
+
+#include "base/content_hash.h"
+
+namespace qm {
+namespace {
+
+struct KindName {
+  RecordKind kind;
+  const char* word;
+};
+constexpr KindName kKindNames[] = {
+    {RecordKind::Run, "RUN"},         {RecordKind::Unit, "UNIT"},       {RecordKind::MakeDir, "MKDIR"},
+    {RecordKind::NewFile, "NEW"},     {RecordKind::Saved, "SAVED"},     {RecordKind::Renamed, "RENAMED"},
+    {RecordKind::Insert, "INSERT"},   {RecordKind::Final, "FINAL"},     {RecordKind::Done, "DONE"},
+    {RecordKind::Undone, "UNDONE"},   {RecordKind::UndoBegun, "UNDO"},  {RecordKind::End, "END"},
+    {RecordKind::ListWrite, "LISTWRITE"}, {RecordKind::ListWritten, "LISTWRITTEN"},
+};
+
+const char* KindWord(RecordKind k) {
+  for (const KindName& n : kKindNames)
+    if (n.kind == k) return n.word;
+  return "?";
+}
+
+bool ParseKind(const std::string& word, RecordKind& k) {
+  for (const KindName& n : kKindNames) {
+    if (word == n.word) {
+      k = n.kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string Escape(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (const char c : s) {
+    const auto u = static_cast<uint8_t>(c);
+    if (u < 0x20 || u == 0x7F || c == '%') {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool Unescape(std::string_view s, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '%') {
+      out += s[i];
+      continue;
+    }
+    if (i + 2 >= s.size()) return false;
+    const int hi = HexValue(s[i + 1]), lo = HexValue(s[i + 2]);
+    if (hi < 0 || lo < 0) return false;
+    out += static_cast<char>(hi * 16 + lo);
+    i += 2;
+  }
+  return true;
+}
+
+// The body of a line (without its check value and line end).
+std::string Body(const JournalRecord& r) {
+  std::string line = KindWord(r.kind);
+  for (const std::string& f : r.fields) {
+    line += '\t';
+    line += Escape(f);
+  }
+  return line;
+}
+
+bool ParseLine(std::string_view line, JournalRecord& r) {
+  const size_t mark = line.rfind("\t#");
+  if (mark == std::string_view::npos || line.size() - mark != 18) return false;
+  const std::string_view body = line.substr(0, mark);
+  uint64_t check = 0;
+  if (!ParseHashText(std::string(line.substr(mark + 2)), check)) return false;
+  if (HashOf(body.data(), body.size()) != check) return false;
+  r.fields.clear();
+  size_t start = 0;
+  bool first = true;
+  for (;;) {
+    const size_t tab = body.find('\t', start);
+    const std::string_view piece = body.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+    if (first) {
+      if (!ParseKind(std::string(piece), r.kind)) return false;
+      first = false;
+    } else {
+      std::string field;
+      if (!Unescape(piece, field)) return false;
+      r.fields.push_back(std::move(field));
+    }
+    if (tab == std::string_view::npos) break;
+    start = tab + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* TreeWord(Tree t) { return t == Tree::Source ? "2019" : "2020"; }
+
+bool ParseTree(const std::string& word, Tree& t) {
+  if (word == "2019") t = Tree::Source;
+  else if (word == "2020") t = Tree::Target;
+  else return false;
+  return true;
+}
+
+const std::string& JournalRecord::Field(size_t i) const {
+  static const std::string kNone;
+  return i < fields.size() ? fields[i] : kNone;
+}
+
+int64_t JournalRecord::Number(size_t i) const {
+  const std::string& f = Field(i);
+  if (f.empty() || f.size() > 18) return 0;
+  int64_t v = 0;
+  for (const char c : f) {
+    if (c < '0' || c > '9') return 0;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+std::string EncodeRecord(const JournalRecord& r) {
+  const std::string body = Body(r);
+  return body + "\t#" + HashText(HashOf(body.data(), body.size())) + "\r\n";
+}
+
+JournalState ParseJournal(std::string_view text, std::vector<JournalRecord>& out) {
+  out.clear();
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t nl = text.find('\n', pos);
+    std::string_view line = text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+    const bool last = nl == std::string_view::npos || nl + 1 >= text.size();
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    JournalRecord r;
+    if (!ParseLine(line, r)) {
+      // Only the last line may be torn; its record never happened.
+      return last ? JournalState::Readable : JournalState::Unreadable;
+    }
+    // A whole record without its line end is still whole.
+    out.push_back(std::move(r));
+    if (nl == std::string_view::npos) break;
+    pos = nl + 1;
+  }
+  return JournalState::Readable;
+}
+
+JournalState ReadJournal(FileSystem& fs, const std::string& path, std::vector<JournalRecord>& out) {
+  out.clear();
+  FileHandle h = kNoHandle;
+  const int rc = fs.Open(path, kAccessRead | kShareDenyNone, h);
+  if (rc == kErrFileNotFound || rc == kErrPathNotFound) return JournalState::Missing;
+  if (rc != kOk) return JournalState::Unreadable;
+  std::string text;
+  std::array<char, 64 * 1024> buf;
+  for (;;) {
+    uint32_t got = 0;
+    if (fs.Read(h, buf.data(), static_cast<uint32_t>(buf.size()), got) != kOk) {
+      fs.Close(h);
+      return JournalState::Unreadable;
+    }
+    if (got == 0) break;
+    text.append(buf.data(), got);
+  }
+  fs.Close(h);
+  return ParseJournal(text, out);
+}
+
+JournalWriter::~JournalWriter() { Close(); }
+
+int JournalWriter::Create(const std::string& path) {
+  Close();
+  const int rc = fs_.Create(path, h_);
+  if (rc != kOk) h_ = kNoHandle;
+  end_ = 0;
+  return rc;
+}
+
+int JournalWriter::OpenToAppend(const std::string& path) {
+  Close();
+  int rc = fs_.Open(path, kAccessReadWrite | kShareDenyWrite, h_);
+  if (rc != kOk) {
+    h_ = kNoHandle;
+    return rc;
+  }
+  rc = fs_.Size(h_, end_);
+  if (rc != kOk) Close();
+  return rc;
+}
+
+int JournalWriter::Append(const JournalRecord& r) {
+  if (h_ == kNoHandle) return kErrInvalidHandle;
+  const std::string line = EncodeRecord(r);
+  uint32_t put = 0;
+  const int rc = fs_.WriteAt(h_, end_, line.data(), static_cast<uint32_t>(line.size()), put);
+  if (rc != kOk) return rc;
+  if (put != line.size()) return kErrDiskFull;
+  end_ += put;
+  return kOk;
+}
+
+int JournalWriter::Sync() { return h_ == kNoHandle ? kErrInvalidHandle : fs_.Flush(h_); }
+
+void JournalWriter::Close() {
+  if (h_ != kNoHandle) fs_.Close(h_);
+  h_ = kNoHandle;
+}
+
+std::string HexBytes(const uint8_t* data, size_t n) {
+  std::string s;
+  s.reserve(2 * n);
+  for (size_t i = 0; i < n; ++i) {
+    s += kHex[data[i] >> 4];
+    s += kHex[data[i] & 15];
+  }
+  return s;
+}
+
+bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& out) {
+  out.clear();
+  if (text.size() % 2) return false;
+  for (size_t i = 0; i < text.size(); i += 2) {
+    const int hi = HexValue(text[i]), lo = HexValue(text[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    out.push_back(static_cast<uint8_t>(hi * 16 + lo));
+  }
+  return true;
+}
+
+}  // namespace qm

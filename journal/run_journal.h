@@ -1,0 +1,95 @@
+// The run journal: what a transfer is about to change in the two trees,
+// written before each change, so that a later start can roll back what an
+// interrupted run left half done and an undo can put back what a finished
+// run did. It lives in the 2020 root's bookkeeping directory.
+//
+// One record a line, CR LF: a kind word, tab-separated fields and a check
+// value over the line ("#" and 16 hexadecimal digits). Field bytes below
+// 0x20, 0x7F and "%" are written as "%XX", so a path never breaks a line. A
+// text file rather than binary records: an office can read what a run did
+// with any editor, and a torn last line is recognised by its check value.
+// A last line cut off by a kill is normal (the journal is read up to the
+// last whole record); damage before it makes the journal unreadable, and an
+// unreadable journal never leads to a change.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/host_fs.h"
+
+namespace qm {
+
+enum class RecordKind : uint8_t {
+  Run,       // version, started at, 2019 root, 2020 root
+  Unit,      // unit, "FIRMA"/"GLOBALNE", directory, name, "1" when the directory existed
+  MakeDir,   // unit, tree, path: a directory about to be made
+  NewFile,   // unit, tree, path: a file about to be made where none was
+  Saved,     // unit, tree, path, backup name, size, hash: a copy taken before the first change
+  Renamed,   // unit, tree, from, to: a rename about to be made
+  Insert,    // unit, list path, records before, hash before, record (hexadecimal)
+  Final,     // unit, tree, path, size, hash: a file as the committed unit left it
+  Done,      // unit: committed
+  Undone,    // unit: rolled back
+  UndoBegun, // an undo of the run has begun
+  End,       // the run has ended
+  ListWrite,    // 0, list path, copy name, size, hash: the list is rewritten from that copy
+  ListWritten,  // 0: the rewrite has ended
+};
+
+// Which tree a path of the journal lies in; paths are kept relative to it.
+enum class Tree : uint8_t { Source, Target };
+const char* TreeWord(Tree t);
+bool ParseTree(const std::string& word, Tree& t);
+
+struct JournalRecord {
+  RecordKind kind = RecordKind::Run;
+  std::vector<std::string> fields;
+  // The field as a number; 0 when it is missing or not one.
+  int64_t Number(size_t i) const;
+  const std::string& Field(size_t i) const;
+};
+
+// The line of a record, with its check value and CR LF.
+std::string EncodeRecord(const JournalRecord& r);
+
+enum class JournalState {
+  Missing,     // no journal
+  Readable,    // every whole record read
+  Unreadable,  // damaged before its last record
+};
+JournalState ParseJournal(std::string_view text, std::vector<JournalRecord>& out);
+// Reads the journal at path through fs.
+JournalState ReadJournal(FileSystem& fs, const std::string& path, std::vector<JournalRecord>& out);
+
+// The journal being written: records appended at its end; Sync makes what
+// was appended durable. Writes go to the file system given, never through
+// the program's recording layer.
+class JournalWriter {
+ public:
+  explicit JournalWriter(FileSystem& fs) : fs_(fs) {}
+  ~JournalWriter();
+  JournalWriter(const JournalWriter&) = delete;
+  JournalWriter& operator=(const JournalWriter&) = delete;
+
+  // A fresh journal (fresh: an old one is emptied) or the one there, to go
+  // on with.
+  int Create(const std::string& path);
+  int OpenToAppend(const std::string& path);
+  int Append(const JournalRecord& r);
+  int Sync();
+  void Close();
+  bool IsOpen() const { return h_ != kNoHandle; }
+
+ private:
+  FileSystem& fs_;
+  FileHandle h_ = kNoHandle;
+  int64_t end_ = 0;
+};
+
+// Hexadecimal bytes of a record field, and back.
+std::string HexBytes(const uint8_t* data, size_t n);
+bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& out);
+
+}  // namespace qm

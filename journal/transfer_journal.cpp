@@ -1,0 +1,175 @@
+#include "journal/transfer_journal.h"
+
+#include <algorithm>
+
+#include "base/content_hash.h"
+#include "base/polish.h"
+
+namespace qm {
+namespace {
+
+constexpr uint32_t kCopyBlock = 256 * 1024;
+
+// Copies what the reader gives into a new file, hashing it; flushed.
+template <class ReadFn>
+int CopyInto(FileSystem& fs, const std::string& to, ReadFn read, int64_t& size, uint64_t& hash) {
+  FileHandle out = kNoHandle;
+  int rc = fs.Create(to, out);
+  if (rc != kOk) return rc;
+  std::vector<uint8_t> buf(kCopyBlock);
+  ContentHash sum;
+  for (;;) {
+    uint32_t got = 0, put = 0;
+    rc = read(buf.data(), kCopyBlock, got);
+    if (rc != kOk || got == 0) break;
+    sum.Add(buf.data(), got);
+    rc = fs.Write(out, buf.data(), got, put);
+    if (rc == kOk && put != got) rc = kErrDiskFull;
+    if (rc != kOk) break;
+  }
+  if (rc == kOk) rc = fs.Flush(out);
+  const int crc = fs.Close(out);
+  if (rc == kOk) rc = crc;
+  size = static_cast<int64_t>(sum.Length());
+  hash = sum.Value();
+  if (rc != kOk) fs.Remove(to);
+  return rc;
+}
+
+}  // namespace
+
+TransferJournal::TransferJournal(FileSystem& host, const Bookkeeping& books, std::string sourceRoot,
+                                 std::string targetRoot)
+    : host_(host), books_(books), sourceRoot_(std::move(sourceRoot)), targetRoot_(std::move(targetRoot)), writer_(host) {}
+
+std::string TransferJournal::Key(Tree tree, const std::string& rel) {
+  std::string k = PlUpperCase(rel);
+  std::replace(k.begin(), k.end(), '\\', '/');
+  return std::string(TreeWord(tree)) + ":" + k;
+}
+
+int TransferJournal::Append(RecordKind kind, std::vector<std::string> fields, bool sync) {
+  JournalRecord r;
+  r.kind = kind;
+  r.fields = std::move(fields);
+  int rc = writer_.Append(r);
+  if (rc == kOk && sync) rc = writer_.Sync();
+  return rc;
+}
+
+int TransferJournal::Start(const std::string& version, const std::string& startedAt) {
+  RemoveFilesAndDir(host_, books_.BackupDir());
+  int rc = writer_.Create(books_.JournalPath());
+  if (rc != kOk) return rc;
+  syncsVolumes_ = host_.SyncVolume(targetRoot_) != kErrNotSupported;
+  rc = Append(RecordKind::Run, {version, startedAt, sourceRoot_, targetRoot_}, true);
+  covered_.clear();
+  unit_ = lastUnit_ = 0;
+  backups_ = 0;
+  return rc;
+}
+
+int TransferJournal::BeginUnit(UnitKind kind, const std::string& dir, const std::string& name, bool dirExisted) {
+  unit_ = ++lastUnit_;
+  return Append(RecordKind::Unit,
+                {std::to_string(unit_), UnitWord(kind), dir, name, dirExisted ? "1" : "0"}, true);
+}
+
+int TransferJournal::NoteMakeDir(Tree tree, const std::string& rel) {
+  covered_[Key(tree, rel)] = unit_;
+  return Append(RecordKind::MakeDir, {std::to_string(unit_), TreeWord(tree), rel}, true);
+}
+
+int TransferJournal::NoteNewFile(Tree tree, const std::string& rel, bool insideMadeDir, int64_t unit) {
+  covered_[Key(tree, rel)] = unit;
+  // A file inside a directory the unit made goes with that directory; any
+  // other must be known before it can reach the disk.
+  return Append(RecordKind::NewFile, {std::to_string(unit), TreeWord(tree), rel}, !insideMadeDir);
+}
+
+int TransferJournal::SaveCopy(Tree tree, const std::string& rel, FileHandle open, int64_t unit) {
+  int rc = host_.MakeDir(books_.BackupDir());
+  if (rc != kOk && rc != kErrAlreadyExists) return rc;
+  const std::string name = BackupName(++backups_);
+  int64_t size = 0;
+  uint64_t hash = 0;
+  if (open != kNoHandle) {
+    int64_t was = 0;
+    rc = host_.Tell(open, was);
+    if (rc != kOk) return rc;
+    int64_t pos = 0;
+    rc = CopyInto(host_, books_.BackupPath(name),
+                  [&](uint8_t* buf, uint32_t n, uint32_t& got) {
+                    const int r = host_.Seek(open, pos);
+                    if (r != kOk) return r;
+                    const int rr = host_.Read(open, buf, n, got);
+                    pos += got;
+                    return rr;
+                  },
+                  size, hash);
+    const int back = host_.Seek(open, was);
+    if (rc == kOk) rc = back;
+  } else {
+    FileHandle in = kNoHandle;
+    rc = host_.Open(Root(tree) + rel, kAccessRead | kShareDenyNone, in);
+    if (rc != kOk) return rc;
+    rc = CopyInto(host_, books_.BackupPath(name),
+                  [&](uint8_t* buf, uint32_t n, uint32_t& got) { return host_.Read(in, buf, n, got); }, size, hash);
+    host_.Close(in);
+  }
+  if (rc != kOk) return rc;
+  covered_[Key(tree, rel)] = unit;
+  return Append(RecordKind::Saved,
+                {std::to_string(unit), TreeWord(tree), rel, name, std::to_string(size), HashText(hash)}, true);
+}
+
+int TransferJournal::NoteRename(Tree tree, const std::string& from, const std::string& to) {
+  covered_[Key(tree, to)] = unit_;
+  return Append(RecordKind::Renamed, {std::to_string(unit_), TreeWord(tree), from, to}, true);
+}
+
+int TransferJournal::NoteInsert(const std::string& listRel, int64_t countBefore, uint64_t hashBefore,
+                                const uint8_t* record, size_t size) {
+  return Append(RecordKind::Insert,
+                {std::to_string(unit_), listRel, std::to_string(countBefore), HashText(hashBefore),
+                 HexBytes(record, size)},
+                true);
+}
+
+bool TransferJournal::Covered(Tree tree, const std::string& rel) const { return covered_.count(Key(tree, rel)) > 0; }
+
+void TransferJournal::ForgetUnit(int64_t unit) {
+  for (auto it = covered_.begin(); it != covered_.end();) {
+    if (it->second == unit) it = covered_.erase(it);
+    else ++it;
+  }
+}
+
+int TransferJournal::Commit(const std::vector<FinalState>& finals) {
+  int rc = kOk;
+  if (syncsVolumes_) {
+    rc = host_.SyncVolume(targetRoot_);
+    if (rc == kOk) rc = host_.SyncVolume(sourceRoot_);
+  }
+  for (const FinalState& f : finals) {
+    if (rc != kOk) break;
+    rc = Append(RecordKind::Final,
+                {std::to_string(unit_), TreeWord(f.tree), f.rel, std::to_string(f.size), HashText(f.hash)}, false);
+  }
+  if (rc == kOk) rc = Append(RecordKind::Done, {std::to_string(unit_)}, !syncsVolumes_);
+  if (rc == kOk) unit_ = 0;
+  return rc;
+}
+
+int TransferJournal::NoteUndone(int64_t unit) { return Append(RecordKind::Undone, {std::to_string(unit)}, true); }
+
+int TransferJournal::End() {
+  unit_ = 0;
+  int rc = kOk;
+  if (syncsVolumes_) rc = host_.SyncVolume(targetRoot_);
+  const int erc = Append(RecordKind::End, {}, true);
+  writer_.Close();
+  return rc != kOk ? rc : erc;
+}
+
+}  // namespace qm
