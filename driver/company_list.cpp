@@ -1,5 +1,6 @@
 #include "driver/company_list.h"
 
+#include <map>
 #include <vector>
 
 #include "base/cp852.h"
@@ -26,9 +27,14 @@ std::array<std::unique_ptr<CompanyEntry>, kMaxCompanies + 1> g_table;  // slot 0
 // Records are read in blocks: one host read per block, not one per record.
 constexpr int64_t kBlockRecords = 256;
 
+// The directories of the records read so far (as the file system finds
+// them: without regard to case) and the company that named each first.
+std::map<std::string, std::string> g_dirsSeen;
+
 void ClearTable() {
   for (auto& slot : g_table) slot.reset();
   CompanyCount = 0;
+  g_dirsSeen.clear();
 }
 
 // The 2019 list is read with exclusive sharing: a copy of the package that
@@ -57,6 +63,16 @@ void OfferCompany(const uint8_t* bytes) {
   if (!SafeCompanyDirectory(dir)) {
     LogColour(kLogError);
     LogLine(Pl("Niepoprawna nazwa katalogu ") + dir + Pl(" dla firmy ") + name + Pl(" - pominięto"));
+    CompanyListNeedsRepair = true;
+    return;
+  }
+  // Two records naming one directory would carry it twice: January's
+  // journal doubled, entries struck out twice over.
+  const auto [first, fresh] = g_dirsSeen.try_emplace(PlUpperCase(dir), name);
+  if (!fresh) {
+    LogColour(kLogError);
+    LogLine(Pl("Katalog ") + dir + Pl(" firmy ") + name + Pl(" wskazuje już firma ") + first->second +
+            Pl(" - pominięto"));
     CompanyListNeedsRepair = true;
     return;
   }

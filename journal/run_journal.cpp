@@ -144,9 +144,10 @@ std::string EncodeRecord(const JournalRecord& r) {
   return body + "\t#" + HashText(HashOf(body.data(), body.size())) + "\r\n";
 }
 
-JournalState ParseJournal(std::string_view text, std::vector<JournalRecord>& out) {
+JournalState ParseJournal(std::string_view text, std::vector<JournalRecord>& out, size_t* wholeEnd) {
   out.clear();
   size_t pos = 0;
+  if (wholeEnd) *wholeEnd = 0;
   while (pos < text.size()) {
     const size_t nl = text.find('\n', pos);
     std::string_view line = text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
@@ -159,6 +160,7 @@ JournalState ParseJournal(std::string_view text, std::vector<JournalRecord>& out
     }
     // A whole record without its line end is still whole.
     out.push_back(std::move(r));
+    if (wholeEnd) *wholeEnd = nl == std::string_view::npos ? text.size() : nl + 1;
     if (nl == std::string_view::npos) break;
     pos = nl + 1;
   }
@@ -203,7 +205,25 @@ int JournalWriter::OpenToAppend(const std::string& path) {
     h_ = kNoHandle;
     return rc;
   }
-  rc = fs_.Size(h_, end_);
+  std::string text;
+  std::array<char, 64 * 1024> buf;
+  for (;;) {
+    uint32_t got = 0;
+    rc = fs_.Read(h_, buf.data(), static_cast<uint32_t>(buf.size()), got);
+    if (rc != kOk || got == 0) break;
+    text.append(buf.data(), got);
+  }
+  std::vector<JournalRecord> records;
+  size_t whole = 0;
+  if (rc == kOk && ParseJournal(text, records, &whole) != JournalState::Readable) rc = kErrBadFormat;
+  end_ = static_cast<int64_t>(whole);
+  if (rc == kOk && whole < text.size()) rc = fs_.Seek(h_, end_) == kOk ? fs_.SetEnd(h_) : kErrWriteFault;
+  // The last whole record may have lost its line end with the torn rest.
+  if (rc == kOk && whole > 0 && text[whole - 1] != '\n') {
+    uint32_t put = 0;
+    rc = fs_.WriteAt(h_, end_, "\r\n", 2, put);
+    end_ += put;
+  }
   if (rc != kOk) Close();
   return rc;
 }

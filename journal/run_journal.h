@@ -59,7 +59,9 @@ enum class JournalState {
   Readable,    // every whole record read
   Unreadable,  // damaged before its last record
 };
-JournalState ParseJournal(std::string_view text, std::vector<JournalRecord>& out);
+// wholeEnd, when given, receives the length of the text up to and with the
+// last whole record (a torn line after it is not counted).
+JournalState ParseJournal(std::string_view text, std::vector<JournalRecord>& out, size_t* wholeEnd = nullptr);
 // Reads the journal at path through fs.
 JournalState ReadJournal(FileSystem& fs, const std::string& path, std::vector<JournalRecord>& out);
 
@@ -74,7 +76,8 @@ class JournalWriter {
   JournalWriter& operator=(const JournalWriter&) = delete;
 
   // A fresh journal (fresh: an old one is emptied) or the one there, to go
-  // on with.
+  // on with: a torn last line is cut off first, so that what is appended
+  // follows the last whole record.
   int Create(const std::string& path);
   int OpenToAppend(const std::string& path);
   int Append(const JournalRecord& r);

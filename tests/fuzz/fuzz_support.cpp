@@ -10,6 +10,7 @@
 #include "fileio/shared_file.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
+#include "tests/support/no_sync_fs.h"
 #include "tui/screen.h"
 
 namespace qm::fuzz {
@@ -52,7 +53,7 @@ struct Setup {
     if (!d) abort();
     dir = std::string(d) + "/";
     SetConsole(&console);
-    fs = MakeHostFileSystem();
+    fs = std::make_unique<test::NoSyncFs>(MakeHostFileSystem());
     SetFileSystem(fs.get());
   }
   ~Setup() {

@@ -20,11 +20,29 @@ void FaultyFs::DiskFullAt(int n) { diskFullAt_ = n; }
 void FaultyFs::ClearFaults() {
   faults_.clear();
   diskFullAt_ = 0;
+  dieAt_ = 0;
+}
+
+void FaultyFs::DieAtChange(int n, bool halfWrite, void (*die)()) {
+  dieAt_ = n;
+  dieHalf_ = halfWrite;
+  die_ = die;
+}
+
+void FaultyFs::Change(FsOp op, FileHandle h, const void* buf, uint32_t n) {
+  ++changes_;
+  if (dieAt_ == 0 || changes_ != dieAt_ || !die_) return;
+  if (dieHalf_ && op == FsOp::Write && n / 2 > 0) {
+    uint32_t put = 0;
+    Inner().Write(h, buf, n / 2, put);
+  }
+  die_();
 }
 
 void FaultyFs::ResetCounts() {
   counts_.fill(0);
   injected_ = 0;
+  changes_ = 0;
 }
 
 int FaultyFs::TotalCount() const {
@@ -68,6 +86,7 @@ int FaultyFs::Open(const std::string& path, uint8_t mode, FileHandle& h) {
 int FaultyFs::Create(const std::string& path, FileHandle& h) {
   h = kNoHandle;
   int rc = Enter(FsOp::Create);
+  Change(FsOp::Create);
   if (rc == kOk) rc = Inner().Create(path, h);
   return Note(FsOp::Create, path, rc);
 }
@@ -82,6 +101,7 @@ int FaultyFs::Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) {
 int FaultyFs::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) {
   put = 0;
   int rc = Enter(FsOp::Write);
+  Change(FsOp::Write, h, buf, n);
   const int count = Count(FsOp::Write);
   if (rc == kOk && diskFullAt_ > 0 && count >= diskFullAt_) {
     // The disk fills up: the first write that meets it still puts half.
@@ -121,6 +141,7 @@ int FaultyFs::Size(FileHandle h, int64_t& size) {
 
 int FaultyFs::SetEnd(FileHandle h) {
   int rc = Enter(FsOp::SetEnd);
+  Change(FsOp::SetEnd);
   if (rc == kOk) rc = Inner().SetEnd(h);
   return Note(FsOp::SetEnd, HandleText(h), rc);
 }
@@ -166,18 +187,21 @@ int FaultyFs::FindNext(FindHandle& fh, FindEntry& e) {
 
 int FaultyFs::MakeDir(const std::string& path) {
   int rc = Enter(FsOp::MakeDir);
+  Change(FsOp::MakeDir);
   if (rc == kOk) rc = Inner().MakeDir(path);
   return Note(FsOp::MakeDir, path, rc);
 }
 
 int FaultyFs::Rename(const std::string& from, const std::string& to) {
   int rc = Enter(FsOp::Rename);
+  Change(FsOp::Rename);
   if (rc == kOk) rc = Inner().Rename(from, to);
   return Note(FsOp::Rename, from + " " + to, rc);
 }
 
 int FaultyFs::Remove(const std::string& path) {
   int rc = Enter(FsOp::Remove);
+  Change(FsOp::Remove);
   if (rc == kOk) rc = Inner().Remove(path);
   return Note(FsOp::Remove, path, rc);
 }
@@ -191,6 +215,7 @@ int FaultyFs::CurrentDir(std::string& path) {
 
 int FaultyFs::RemoveDir(const std::string& path) {
   int rc = Enter(FsOp::RemoveDir);
+  Change(FsOp::RemoveDir);
   if (rc == kOk) rc = Inner().RemoveDir(path);
   return Note(FsOp::RemoveDir, path, rc);
 }

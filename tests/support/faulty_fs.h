@@ -52,6 +52,13 @@ class FaultyFs : public ForwardingFs {
   // From the n-th write on the disk is full: that write puts half of its
   // bytes and fails with kErrDiskFull; every later write puts nothing.
   void DiskFullAt(int n);
+  // The process ends at the n-th call that changes something on disk
+  // (create, write, setend, makedir, rename, remove, rmdir; counted from 1
+  // since the last ResetCounts), before that call -- or, with halfWrite and
+  // a write, after half of its bytes -- through die, which must not return
+  // (a forked test child's _exit).
+  void DieAtChange(int n, bool halfWrite, void (*die)());
+  int Changes() const { return changes_; }
   // Drops every fault set; counts and log stay.
   void ClearFaults();
   // Counts, the injected ones too, start again from 0 (faults keep their
@@ -102,10 +109,16 @@ class FaultyFs : public ForwardingFs {
   // Counts the call; returns the injected error code, or 0 to go ahead.
   int Enter(FsOp op);
   int Note(FsOp op, const std::string& what, int rc);
+  // Counts a change; ends the process when it is the one to die at.
+  void Change(FsOp op, FileHandle h = kNoHandle, const void* buf = nullptr, uint32_t n = 0);
 
   std::array<int, kFsOpCount> counts_{};
   std::vector<Fault> faults_;
   int diskFullAt_ = 0;
+  int changes_ = 0;
+  int dieAt_ = 0;
+  bool dieHalf_ = false;
+  void (*die_)() = nullptr;
   int injected_ = 0;
   bool recording_ = false;
   std::vector<std::string> log_;

@@ -15,6 +15,7 @@
 #include "fileio/shared_file.h"
 #include "platform/console.h"
 #include "platform/process.h"
+#include "tests/support/no_sync_fs.h"
 #include "tui/screen.h"
 
 #ifdef _WIN32
@@ -94,7 +95,7 @@ std::string MakeTempDir() {
 
 void QmTest::SetUp() {
   SetConsole(&con);
-  fs = MakeHostFileSystem();
+  fs = std::make_unique<NoSyncFs>(MakeHostFileSystem());
   SetFileSystem(fs.get());
   SetExitHook([](int code) { throw ProgramExited(code); });
   ResetProgramState();
