@@ -220,8 +220,9 @@ int JournalWriter::OpenToAppend(const std::string& path) {
   if (rc == kOk && whole < text.size()) rc = fs_.Seek(h_, end_) == kOk ? fs_.SetEnd(h_) : kErrWriteFault;
   // The last whole record may have lost its line end with the torn rest.
   if (rc == kOk && whole > 0 && text[whole - 1] != '\n') {
+    const bool hasCr = text[whole - 1] == '\r';
     uint32_t put = 0;
-    rc = fs_.WriteAt(h_, end_, "\r\n", 2, put);
+    rc = fs_.WriteAt(h_, end_, hasCr ? "\n" : "\r\n", hasCr ? 1 : 2, put);
     end_ += put;
   }
   if (rc != kOk) Close();
