@@ -100,6 +100,11 @@ std::string UnitTitle(const JournalUnit& u) {
   ExitProgram(code);
 }
 
+// Another copy holds the installation: nothing is written, code 4.
+[[noreturn]] void StopInUse() {
+  Stop(CentredLines({Pl("Instalacja 2020 jest używana"), Pl("przez inną kopię qm19-20:"), TargetRoot}), kExitInUse);
+}
+
 // The run the journal of books tells; false when there is none. Ends the
 // program when the journal cannot be read: it never leads to a change.
 bool ReadRun(FileSystem& fs, const Bookkeeping& books, RunHistory& run) {
@@ -107,7 +112,7 @@ bool ReadRun(FileSystem& fs, const Bookkeeping& books, RunHistory& run) {
   const JournalState st = ReadJournal(fs, books.JournalPath(), records);
   if (st == JournalState::Missing) return false;
   if (st == JournalState::Unreadable || !BuildHistory(records, run))
-    Stop(CentredLines({Pl("Dziennik przenoszenia danych jest uszkodzony:"), books.JournalPath(),
+    Stop(CentredLines({Pl("Dziennik przenoszenia danych"), Pl("jest uszkodzony:"), books.JournalPath(),
                        Pl("Niczego nie zmieniono.")}),
          kExitDeclined);
   return true;
@@ -175,7 +180,7 @@ void RepairAtStartUp() {
   if (!ReadRun(fs, books, run) || !run.Unfinished()) return;
   RunLock lock(fs);
   if (lock.Acquire(books) == RunLock::Result::InUse)
-    Stop(CentredLines({Pl("Instalacja 2020 jest używana"), Pl("przez inną kopię qm19-20:"), TargetRoot}), kExitInUse);
+    StopInUse();
   RepairIfUnfinished(fs, books);
 }
 
@@ -184,7 +189,7 @@ void BeginSafeTransfer() {
   Session& s = *g_session;
   switch (s.lock.Acquire(s.books)) {
     case RunLock::Result::InUse:
-      Stop(CentredLines({Pl("Instalacja 2020 jest używana"), Pl("przez inną kopię qm19-20:"), TargetRoot}), kExitInUse);
+      StopInUse();
     case RunLock::Result::Failed:
       Stop(CentredLines({Pl("Nie można założyć katalogu programu"), s.books.Dir()}), kExitFailed);
     case RunLock::Result::Held:
@@ -192,7 +197,8 @@ void BeginSafeTransfer() {
   }
   RepairIfUnfinished(s.host, s.books);
   if (s.journal.Start(kVersion, Now()) != kOk)
-    Stop(CentredLines({Pl("Nie można zapisać dziennika przenoszenia"), s.books.JournalPath()}), kExitFailed);
+    Stop(CentredLines({Pl("Nie można zapisać dziennika"), Pl("przenoszenia danych:"), s.books.JournalPath()}),
+         kExitFailed);
   SetFileSystem(&s.recorder);
 }
 
@@ -365,10 +371,11 @@ void RunUndo() {
   FileSystem& fs = Fs();
   RunHistory run;
   if (!ReadRun(fs, books, run))
-    Stop(CentredLines({Pl("Brak zapisu przeniesienia danych do cofnięcia"), books.JournalPath()}), kExitDeclined);
+    Stop(CentredLines({Pl("Brak zapisu przeniesienia danych"), Pl("do cofnięcia:"), books.JournalPath()}),
+         kExitDeclined);
   RunLock lock(fs);
   if (lock.Acquire(books) != RunLock::Result::Held)
-    Stop(CentredLines({Pl("Instalacja 2020 jest używana"), Pl("przez inną kopię qm19-20:"), TargetRoot}), kExitInUse);
+    StopInUse();
   RepairIfUnfinished(fs, books);
   ReadRun(fs, books, run);
   if (run.Committed().empty())

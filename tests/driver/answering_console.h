@@ -22,6 +22,8 @@ class AnsweringConsole : public FakeConsole {
   }
 
   int answers = 0;
+  // The answer to the overwrite question.
+  std::string overwrite = "W";
   // Keys for page 1 the first time it is shown in a run (before its PgDn).
   std::string page1Keys;
   bool page1Done = false;
@@ -33,7 +35,7 @@ class AnsweringConsole : public FakeConsole {
 
   std::string Answer() {
     const std::string cursorRow = Row(CursorRow());
-    if (cursorRow.find("Z(n)/W(a)") != std::string::npos) return "W";
+    if (cursorRow.find("Z(n)/W(a)") != std::string::npos) return overwrite;
     if (cursorRow.find("(B/N/A)") != std::string::npos) return "N";
     if (!declineIfShown.empty() && Shows(declineIfShown)) return "N";
     for (const char* yes : {"Naprawić teraz", "Cofnąć to przeniesienie", "Cofnąć mimo to"})

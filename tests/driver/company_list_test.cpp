@@ -70,6 +70,27 @@ TEST_F(RecognitionTest, EveryCompanyAlreadyIn2020LeavesNothing) {
   EXPECT_EQ(con.PendingCount(), 0u);  // the key wait took the key
 }
 
+TEST_F(RecognitionTest, ADirectoryNamedTwiceIsOfferedOnceAndTheListNeedsRepair) {
+  // The file system finds names whatever their case: "alfa" is ALFA.
+  WriteList({{"Alfa", "ALFA", ""}, {"Beta", "BETA", ""}, {"Alfa bis", "alfa", ""}, {"Beta 2", "BETA", ""}});
+  MakeDir("2019/ALFA");
+  MakeDir("2019/BETA");
+  con.Keys("x");
+  int32_t count = 0;
+  EXPECT_EQ(Recognise(count), -1);
+  ASSERT_EQ(count, 2);
+  EXPECT_EQ(CompanyEntryAt(1)->record.Name(), "Alfa");
+  EXPECT_EQ(CompanyEntryAt(2)->record.Name(), "Beta");
+  EXPECT_TRUE(CompanyListNeedsRepair);
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                            "ROZPOZNANIE ŚRODOWISKA PRACY ZEV 2019",
+                            "Katalog alfa firmy Alfa bis wskazuje już firma Alfa - pominięto",
+                            "Katalog BETA firmy Beta 2 wskazuje już firma Beta - pominięto",
+                            "Napraw plik SPISFIRM.DAT !",
+                        }));
+  EXPECT_EQ(con.Attr(1, 3), 12);  // below the heading and its empty line
+}
+
 TEST_F(RecognitionTest, MissingSourceDirectoryAsksForRepair) {
   WriteList({{"Alfa", "ALFA", "i1"}, {"Gamma", "GAMMA", "i2"}});
   MakeDir("2019/GAMMA");

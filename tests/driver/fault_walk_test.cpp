@@ -4,6 +4,7 @@
 // what went wrong, and leaves the 2019 tree as it was but for the ledger
 // entries the run strikes out (each 2019 journal record either untouched or
 // struck out exactly as a clean run would).
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -11,7 +12,9 @@
 #include <system_error>
 
 #include "base/cp852.h"
+#include "driver/company_list.h"
 #include "driver/main_sequence.h"
+#include "journal/repair.h"
 #include "platform/process.h"
 #include "tests/driver/e2e_support.h"
 #include "tests/support/faulty_fs.h"
@@ -214,6 +217,35 @@ class FaultWalk : public E2eTest {
     return {};
   }
 
+  // A run the program stopped in the middle (its fatal stops end it there)
+  // is repaired as the next start would.
+  void RepairLeftovers() {
+    struct Quiet : RollbackStatus {
+      void Step(RollbackStep, qm::Tree, const std::string&) override {}
+    } quiet;
+    ResetProgramState();  // what the stopped program held open goes with it
+    const Bookkeeping books(inst.root2020);
+    std::vector<JournalRecord> records;
+    RunHistory run;
+    if (ReadJournal(*fs, books.JournalPath(), records) == JournalState::Readable && BuildHistory(records, run) &&
+        run.Unfinished())
+      RepairRun(*fs, books, run, quiet, kCompanyRecSize);
+  }
+
+  // No company is left half carried: one with a 2020 directory stands once
+  // in the 2020 list, and one in the list has its directory. (A company that
+  // failed is rolled back, directory and all.)
+  std::string CheckCarried() const {
+    const std::vector<std::string> listed = List2020Dirs();
+    for (const Company& c : inst.companies) {
+      const auto n = std::count(listed.begin(), listed.end(), c.dir);
+      if (n > 1) return c.dir + " listed twice";
+      if (IsDir(inst.root2020 + c.dir) != (n == 1))
+        return c.dir + (n == 1 ? " listed without its directory" : " carried but not listed");
+    }
+    return {};
+  }
+
   // A carried 2020 journal or repayment file, which a run with hiding
   // renames with a trailing "~" (its content is compared under that name).
   bool Hideable(const std::string& rel) const {
@@ -295,6 +327,10 @@ TEST_F(FaultWalk, EveryFailingFileCallIsSurvivedReportedAndLeaves2019Intact) {
       EXPECT_FALSE(o.hung && !asksForPaths) << "still asking after every answer\n" << Screens();
       EXPECT_TRUE(o.ended || o.hung) << Screens();
       EXPECT_EQ(Check2019(), "");
+      if (o.ended) {
+        RepairLeftovers();
+        EXPECT_EQ(CheckCarried(), "") << Screens();
+      }
       if (faulty->Injected() == 0) continue;  // the call was not reached this time
       if (!watch.sawError) {
         ++kindUnreported;

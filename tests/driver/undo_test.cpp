@@ -1,0 +1,168 @@
+// /COFNIJ: the last finished run taken back, both trees as before it (the
+// bookkeeping directory aside) -- after overwrite answers of either kind and
+// after "~" renames; refused, or done with the changed files set aside,
+// when something was changed after the run. And the journal that cannot be
+// read: a box, nothing changed, code 5.
+#include <filesystem>
+
+#include "driver/main_sequence.h"
+#include "platform/process.h"
+#include "tests/driver/answering_console.h"
+#include "tests/driver/e2e_support.h"
+
+namespace qm::test::e2e {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+class Undo : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    SetConsole(&answer);
+  }
+  void TearDown() override {
+    SetConsole(&con);
+    E2eTest::TearDown();
+  }
+
+  void Prepare() {
+    sample::Options o;
+    o.companies = 3;
+    o.missingDirCompany = false;
+    o.presentIn2020 = 1;
+    o.global2020Payroll = true;
+    Generate(o);
+    MakeDir("inst/ZEV_2020/#BIN020");
+    WriteText("inst/ZEV_2020/#BIN020/ZEV_QM.INI", "[stary]\r\nA=1\r\n");
+    before19 = Snapshot(inst.root2019);
+    before20 = Snapshot(inst.root2020);
+  }
+
+  // A run answered by the screen; overwrite answers as given, the carried
+  // 2020 journals hidden when asked.
+  int RunWith(const std::vector<std::string>& arguments, bool hide = false, const std::string& overwrite = "W") {
+    ResetProgramState();
+    SetCommandArgs(arguments);
+    SetProgramFilePath(programPath);
+    answer.typeAhead = true;
+    answer.DiscardPending();
+    answer.typeAhead = false;
+    answer.answers = 0;
+    answer.page1Keys = hide ? "Tab Tab Tab Tab Tab Tab Space" : "";
+    answer.page1Done = false;
+    answer.overwrite = overwrite;
+    answer.capture = true;
+    answer.screens.clear();
+    try {
+      RunProgram();
+    } catch (const ProgramExited& e) {
+      return e.code;
+    } catch (const ScriptExhausted&) {
+      return -2;
+    }
+    return -1;
+  }
+  bool Showed(const std::string& utf8) const {
+    for (const auto& s : answer.screens)
+      if (s.find(utf8) != std::string::npos) return true;
+    return answer.Shows(utf8);
+  }
+
+  AnsweringConsole answer;
+  Tree before19, before20;
+};
+
+TEST_F(Undo, TakesBackARunWhateverItsAnswers) {
+  const struct {
+    const char* what;
+    bool hide;
+    const char* overwrite;
+  } runs[] = {
+      {"replace each", false, "W"},
+      {"replace all", false, "A"},
+      {"leave all", false, "N"},
+      {"hidden journals", true, "W"},
+  };
+  Prepare();
+  for (const auto& r : runs) {
+    SCOPED_TRACE(r.what);
+    ASSERT_EQ(RunWith({}, r.hide, r.overwrite), kExitDone) << answer.ScreenText();
+    ASSERT_NE(Snapshot(inst.root2020), before20);
+    for (const char* form : {"/COFNIJ", "-cofnij", "--undo"}) {
+      SCOPED_TRACE(form);
+      const int code = RunWith({form});
+      if (std::string(form) == "/COFNIJ") {
+        EXPECT_EQ(code, kExitDone) << answer.ScreenText();
+        EXPECT_TRUE(Showed("COFNIĘCIE PRZENIESIENIA"));
+        EXPECT_TRUE(Snapshot(inst.root2019) == before19);
+        EXPECT_TRUE(Snapshot(inst.root2020) == before20);
+      } else {
+        // Taken back once; nothing is left to take back.
+        EXPECT_EQ(code, kExitDeclined);
+        EXPECT_TRUE(Showed("nie ma nic do cofnięcia"));
+      }
+    }
+  }
+}
+
+TEST_F(Undo, AFileChangedAfterTheRunIsNamedAndNothingIsTakenBackUnlessConfirmed) {
+  Prepare();
+  ASSERT_EQ(RunWith({}), kExitDone);
+  const Company& c = inst.companies.front();
+  const std::string changed = c.dir + "/FIRMATXT.INI";
+  Bytes text = ReadFile("inst/ZEV_2020/" + changed);
+  for (const char ch : std::string("; dopisane w 2020\r\n")) text.push_back(static_cast<uint8_t>(ch));
+  WriteFile("inst/ZEV_2020/" + changed, text);
+  WriteText("inst/ZEV_2020/" + c.dir + "/NOWY.TXT", "nowy\r\n");
+  const Tree after19 = Snapshot(inst.root2019), after20 = Snapshot(inst.root2020);
+
+  answer.declineIfShown = "Cofnąć mimo to";
+  EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDeclined);
+  EXPECT_TRUE(Showed("zmieniony:"));
+  EXPECT_TRUE(Showed("nowy plik:"));
+  EXPECT_TRUE(Snapshot(inst.root2019) == after19);
+  EXPECT_TRUE(Snapshot(inst.root2020) == after20);
+
+  // Confirmed: everything the run did goes, the changed file is kept in the
+  // bookkeeping directory, and the file the run did not make stays.
+  answer.declineIfShown.clear();
+  EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDone) << answer.ScreenText();
+  EXPECT_TRUE(Snapshot(inst.root2019) == before19);
+  Tree want20 = before20;
+  want20[c.dir + "/"] = {};
+  want20[c.dir + "/NOWY.TXT"] = ReadAll(inst.root2020 + c.dir + "/NOWY.TXT");
+  EXPECT_TRUE(Snapshot(inst.root2020) == want20);
+  bool kept = false;
+  for (const auto& e : stdfs::directory_iterator(inst.root2020 + "_QM1920/ZMIENIONE"))
+    if (e.path().filename().string().find(c.dir + "_FIRMATXT.INI") != std::string::npos)
+      kept = ReadAll(e.path().string()) == after20.at(changed);
+  EXPECT_TRUE(kept);
+}
+
+TEST_F(Undo, AJournalThatCannotBeReadStopsEverythingWithCode5) {
+  Prepare();
+  ASSERT_EQ(RunWith({}), kExitDone);
+  Bytes journal = ReadAll(inst.root2020 + "_QM1920/PRZEBIEG.QMJ");
+  ASSERT_GT(journal.size(), 100u);
+  journal[40] ^= 0x20;  // a record in the middle damaged
+  WriteFile("inst/ZEV_2020/_QM1920/PRZEBIEG.QMJ", journal);
+  const Tree after19 = Snapshot(inst.root2019), after20 = Snapshot(inst.root2020);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"/COFNIJ"}, std::vector<std::string>{}}) {
+    // A run that finds it at F5 stops there too.
+    EXPECT_EQ(RunWith(args), kExitDeclined);
+    EXPECT_TRUE(Showed("jest uszkodzony"));
+    EXPECT_TRUE(Snapshot(inst.root2019) == after19);
+    EXPECT_TRUE(Snapshot(inst.root2020) == after20);
+  }
+}
+
+TEST_F(Undo, NoRunToTakeBackEndsWithCode5AndWritesNothing) {
+  Prepare();
+  EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDeclined);
+  EXPECT_TRUE(Showed("Brak zapisu przeniesienia"));
+  EXPECT_FALSE(stdfs::exists(Path("inst/ZEV_2020/_QM1920")));
+}
+
+}  // namespace
+}  // namespace qm::test::e2e
