@@ -105,14 +105,31 @@ std::string UnitTitle(const JournalUnit& u) {
   Stop(CentredLines({Pl("Instalacja 2020 jest używana"), Pl("przez inną kopię qm19-20:"), TargetRoot}), kExitInUse);
 }
 
+bool SameRoot(std::string a, std::string b) {
+  for (std::string* s : {&a, &b}) {
+    *s = PlUpperCase(*s);
+    std::replace(s->begin(), s->end(), '\\', '/');
+    if (!s->empty() && s->back() != '/') *s += '/';
+  }
+  return a == b;
+}
+
 // The run the journal of books tells; false when there is none. Ends the
-// program when the journal cannot be read: it never leads to a change.
+// program when the journal cannot be read: it never leads to a change. A
+// journal lies in the 2020 root it was written for, and the 2019 root it
+// names must be the one known now: a journal copied or planted elsewhere
+// never leads a repair outside the two trees.
 bool ReadRun(FileSystem& fs, const Bookkeeping& books, RunHistory& run) {
   std::vector<JournalRecord> records;
   const JournalState st = ReadJournal(fs, books.JournalPath(), records);
   if (st == JournalState::Missing) return false;
   if (st == JournalState::Unreadable || !BuildHistory(records, run))
     Stop(CentredLines({Pl("Dziennik przenoszenia danych"), Pl("jest uszkodzony:"), books.JournalPath(),
+                       Pl("Niczego nie zmieniono.")}),
+         kExitDeclined);
+  run.targetRoot = books.root;
+  if (!SameRoot(run.sourceRoot, SourceRoot))
+    Stop(CentredLines({Pl("Dziennik przenoszenia danych"), Pl("dotyczy innej instalacji 2019:"), run.sourceRoot,
                        Pl("Niczego nie zmieniono.")}),
          kExitDeclined);
   return true;

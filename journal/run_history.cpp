@@ -48,6 +48,23 @@ bool IsBackupLikeName(const std::string& name) {
   return name != "." && name != "..";
 }
 
+// The program never makes anything in the 2019 tree and renames there only
+// to hide a file under its name with "~": a journal that says otherwise
+// was not written by it.
+bool ChangeOfThisProgram(const JournalRecord& r) {
+  Tree t;
+  if (!ParseTree(r.Field(1), t) || t != Tree::Source) return true;
+  switch (r.kind) {
+    case RecordKind::MakeDir:
+    case RecordKind::NewFile:
+      return false;
+    case RecordKind::Renamed:
+      return r.Field(3) == r.Field(2) + "~";
+    default:
+      return true;
+  }
+}
+
 bool IsChange(RecordKind k) {
   return k == RecordKind::MakeDir || k == RecordKind::NewFile || k == RecordKind::Saved ||
          k == RecordKind::Renamed || k == RecordKind::Insert || k == RecordKind::Final;
@@ -148,7 +165,7 @@ bool BuildHistory(const std::vector<JournalRecord>& records, RunHistory& run) {
     auto unit = std::find_if(run.units.begin(), run.units.end(), [n](const JournalUnit& u) { return u.number == n; });
     if (unit == run.units.end() || r.Field(0).empty()) return false;
     if (IsChange(r.kind)) {
-      if (!PathsSafe(r)) return false;
+      if (!PathsSafe(r) || !ChangeOfThisProgram(r)) return false;
       unit->changes.push_back(r);
     } else if (r.kind == RecordKind::Done) {
       unit->done = true;

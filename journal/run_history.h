@@ -49,7 +49,8 @@ struct RunHistory {
 };
 
 // False when the records do not make a run: no RUN record first, a change of
-// an unknown unit, a path that climbs out of its tree.
+// an unknown unit, a path that climbs out of its tree, something made in the
+// 2019 tree or renamed there other than to its "~" name.
 bool BuildHistory(const std::vector<JournalRecord>& records, RunHistory& run);
 
 // A journal path stays inside its tree: relative, without ".." or a drive.

@@ -157,6 +157,23 @@ TEST_F(Undo, AJournalThatCannotBeReadStopsEverythingWithCode5) {
   }
 }
 
+TEST_F(Undo, AJournalOfAnother2019InstallationIsNeverFollowed) {
+  Prepare();
+  ASSERT_EQ(RunWith({}), kExitDone);
+  const Tree after19 = Snapshot(inst.root2019), after20 = Snapshot(inst.root2020);
+  // The path file now names another 2019 directory (the journal's is not
+  // the one known now).
+  MakeDir("other2019");
+  sample::Installation other = inst;
+  other.root2019 = Path("other2019/");
+  std::string error;
+  ASSERT_TRUE(sample::WritePathFile(programPath, other, error)) << error;
+  EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDeclined);
+  EXPECT_TRUE(Showed("dotyczy innej instalacji 2019"));
+  EXPECT_TRUE(Snapshot(inst.root2019) == after19);
+  EXPECT_TRUE(Snapshot(inst.root2020) == after20);
+}
+
 TEST_F(Undo, NoRunToTakeBackEndsWithCode5AndWritesNothing) {
   Prepare();
   EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDeclined);

@@ -143,6 +143,9 @@ TEST(RunHistory, AJournalThatMakesNoRunOrClimbsOutOfItsTreeIsRefused) {
       {"no tree", {kRun[0], kRun[1], Rec(RecordKind::NewFile, {"1", "2021", "x"})}},
       {"rename target outside", {kRun[0], kRun[1], Rec(RecordKind::Renamed, {"1", "2019", "a", "..\\a"})}},
       {"unit twice", {kRun[0], kRun[1], kRun[1]}},
+      {"a file made in 2019", {kRun[0], kRun[1], Rec(RecordKind::NewFile, {"1", "2019", "F1/x"})}},
+      {"a directory made in 2019", {kRun[0], kRun[1], Rec(RecordKind::MakeDir, {"1", "2019", "F1"})}},
+      {"a 2019 rename not to the ~ name", {kRun[0], kRun[1], Rec(RecordKind::Renamed, {"1", "2019", "a", "b"})}},
   };
   for (const auto& c : cases) {
     RunHistory run;
