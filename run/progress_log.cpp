@@ -4,6 +4,7 @@
 
 #include "platform/console.h"
 #include "platform/host_fs.h"
+#include "run/run_report.h"
 #include "run/run_settings.h"
 #include "tui/events.h"
 #include "tui/screen.h"
@@ -21,6 +22,8 @@ struct Log {
   int row = 1;
   int col = 1;
   uint8_t colour = kNormalAttr;
+  std::string reportLine;  // the line being written, in full, for the report
+  bool reportPending = false;
   Log() {
     for (auto& r : shadow) r.assign(kCols, ' ');
   }
@@ -35,12 +38,23 @@ void PlaceCursor() {
   Con().SetCursor(g_log.col, row + (w.y1 - 1));
 }
 
+// The line written so far goes into the report.
+void EndReportLine() {
+  if (!g_log.reportPending) return;
+  ReportLine(g_log.reportLine);
+  g_log.reportLine.clear();
+  g_log.reportPending = false;
+}
+
 }  // namespace
 
 void LogColour(uint8_t attr) { g_log.colour = attr; }
 
 void LogWrite(const std::string& text) {
   if (text.empty()) return;
+  if (g_log.colour == kLogError && !g_log.reportPending) ++Tally().errors;
+  g_log.reportLine += text;
+  g_log.reportPending = true;
   size_t n = text.size();
   // Written from column 1 a text shows at most 79 characters.
   if (g_log.col + static_cast<int>(n) > kCols) n = static_cast<size_t>(kCols - g_log.col);
@@ -54,6 +68,8 @@ void LogWrite(const std::string& text) {
 
 void LogLine(const std::string& text) {
   LogWrite(text);
+  g_log.reportPending = true;  // an empty line is a line of the report too
+  EndReportLine();
   if (g_log.row < kLastLogRow) {
     ++g_log.row;
   } else {
@@ -69,6 +85,7 @@ void LogLine(const std::string& text) {
 }
 
 void LogClear(bool whole) {
+  EndReportLine();
   for (int r = 1; r <= kRows; ++r) {
     if (whole || r >= 3) g_log.shadow[r].assign(kCols, ' ');
     DrawRow(r);

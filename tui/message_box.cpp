@@ -18,6 +18,24 @@ constexpr uint16_t kCmdPromptNo = 0x2222;
 
 constexpr int kDefaultInputWidth = 37;
 int g_inputWidth = kDefaultInputWidth;
+AnswerObserver g_observer = nullptr;
+
+const char* CommandWord(uint16_t cmd) {
+  switch (cmd) {
+    case CMD_YES:
+      return "Tak";
+    case CMD_NO:
+      return "Nie";
+    case CMD_OK:
+      return "OK";
+    default:
+      return "Esc";
+  }
+}
+
+void Tell(const std::string& question, const std::string& answer) {
+  if (g_observer) g_observer(question, answer);
+}
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -120,6 +138,7 @@ uint16_t MessageBoxAt(int x, int y, int width, int height, const std::string& te
     }
   }
   ColourRoles = saved;
+  Tell(text, CommandWord(result));
   return result;
 }
 
@@ -168,6 +187,7 @@ uint16_t InputBox(const std::string& prompt, std::string& value, bool masked) {
     if (result != CMD_OK) value = copy;
   }
   FormDataChanged = changed;
+  Tell(prompt, result == CMD_OK ? (masked ? std::string("***") : value) : std::string("Esc"));
   return result;
 }
 
@@ -238,9 +258,15 @@ bool AskYesNo(int x, int y, const std::string& question, bool defaultYes) {
   hint.reset();
   ClearEvent(ev);
   CloseFramedWindow(window);
+  Tell(question, answer ? "Tak" : "Nie");
   return answer;
 }
 
-void ResetInputBoxWidth() { g_inputWidth = kDefaultInputWidth; }
+void ResetInputBoxWidth() {
+  g_inputWidth = kDefaultInputWidth;
+  g_observer = nullptr;
+}
+
+void SetAnswerObserver(AnswerObserver observer) { g_observer = observer; }
 
 }  // namespace qm

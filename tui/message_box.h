@@ -18,4 +18,10 @@ uint16_t InputBox(const std::string& prompt, std::string& value, bool masked);
 bool AskYesNo(int x, int y, const std::string& question, bool defaultYes);
 void DrawChoiceBar(const std::string& text, int row, int col, int width, bool highlighted);
 
+// Told of every box, prompt and input box with the answer it got (the run's
+// report keeps them): the message text as given, and "Tak", "Nie", "OK",
+// "Esc" or the value typed.
+using AnswerObserver = void (*)(const std::string& question, const std::string& answer);
+void SetAnswerObserver(AnswerObserver observer);
+
 }  // namespace qm

@@ -1,0 +1,80 @@
+#include "run/run_report.h"
+
+#include "base/cp852.h"
+#include "base/message_text.h"
+#include "base/text.h"
+#include "platform/console.h"
+
+namespace qm {
+namespace {
+
+struct Report {
+  FileSystem* fs = nullptr;
+  FileHandle h = kNoHandle;
+  int64_t end = 0;
+  std::string path;
+  std::string pendingAnswer;
+  RunTally tally;
+};
+Report g_report;
+
+std::string TimeStamp() {
+  const LocalTime t = Con().Now();
+  return std::to_string(t.year) + TwoDigits(t.month) + TwoDigits(t.day) + "-" + TwoDigits(t.hour) +
+         TwoDigits(t.minute) + TwoDigits(t.second);
+}
+
+void WriteRaw(const std::string& utf8) {
+  if (g_report.h == kNoHandle) return;
+  uint32_t put = 0;
+  if (g_report.fs->WriteAt(g_report.h, g_report.end, utf8.data(), static_cast<uint32_t>(utf8.size()), put) != kOk ||
+      put != utf8.size()) {
+    // A report that cannot be written any more is closed, never half-written
+    // line by line.
+    CloseRunReport();
+    return;
+  }
+  g_report.end += put;
+}
+
+}  // namespace
+
+bool OpenRunReport(FileSystem& fs, const std::string& dir) {
+  if (g_report.h != kNoHandle) return true;
+  const std::string path = dir + kPathSep + "RAPORT-" + TimeStamp() + ".TXT";
+  FileHandle h = kNoHandle;
+  if (fs.Create(path, h) != kOk) return false;
+  g_report.fs = &fs;
+  g_report.h = h;
+  g_report.end = 0;
+  g_report.path = path;
+  return true;
+}
+
+bool RunReportOpen() { return g_report.h != kNoHandle; }
+const std::string& RunReportPath() { return g_report.path; }
+
+void ReportLine(const std::string& text) {
+  std::string line = text;
+  if (!g_report.pendingAnswer.empty()) {
+    line += Pl(" [odpowiedź: ") + g_report.pendingAnswer + "]";
+    g_report.pendingAnswer.clear();
+  }
+  WriteRaw(Cp852ToUtf8(line) + "\r\n");
+}
+
+void ReportAnswer(const std::string& answer) { g_report.pendingAnswer = answer; }
+
+void CloseRunReport() {
+  if (g_report.h != kNoHandle) g_report.fs->Close(g_report.h);
+  g_report.h = kNoHandle;
+}
+
+RunTally& Tally() { return g_report.tally; }
+
+void ResetRunReport() {
+  CloseRunReport();
+  g_report = Report();
+}
+
+}  // namespace qm

@@ -1,0 +1,37 @@
+// The report of a run, a repair or an undo: RAPORT-YYYYMMDD-HHMMSS.TXT in the
+// 2020 root's bookkeeping directory, UTF-8 with CR LF, written as the run
+// goes (a killed run leaves its report up to the kill). It holds a header,
+// every line of the progress log without its colours (in full, where the
+// screen cuts a line at its edge), every question with its answer, what
+// each company came to, and the summary the last screen shows too.
+#pragma once
+#include <string>
+
+#include "platform/host_fs.h"
+
+namespace qm {
+
+// Opens a new report in dir (the bookkeeping directory) through fs, named
+// after the time now; false when it cannot be made (the run goes on).
+bool OpenRunReport(FileSystem& fs, const std::string& dir);
+bool RunReportOpen();
+const std::string& RunReportPath();
+// A line (CP852) of the report only.
+void ReportLine(const std::string& text);
+// The answer to the question on the log line being written: added to that
+// line in the report ("[odpowiedź: W]"), not shown.
+void ReportAnswer(const std::string& answer);
+void CloseRunReport();
+
+// Counts for the summary.
+struct RunTally {
+  int carried = 0;   // companies entered in the 2020 list
+  int failed = 0;    // companies rolled back because of an error
+  int skipped = 0;   // companies left by the conversion's own rules or the operator
+  int errors = 0;    // red lines of the progress log
+};
+RunTally& Tally();
+
+void ResetRunReport();  // tests
+
+}  // namespace qm
