@@ -6,6 +6,7 @@
 #include "base/cp852.h"
 #include "base/dates.h"
 #include "base/record_fields.h"
+#include "driver/command_line.h"
 #include "driver/wizard.h"
 #include "fileio/operator_prompts.h"
 #include "fileio/shared_file.h"
@@ -63,6 +64,7 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
 // are never the 2020 directory. (On POSIX an absolute path begins with "/"
 // too, so only the known switch words are recognised.)
 bool IsProgramSwitch(const std::string& arg) {
+  if (IsUndoSwitch(arg)) return true;
   if (arg.empty() || (arg[0] != '/' && arg[0] != '-')) return false;
   const std::string rest = arg.substr(1);
   return StartsWithNoCase(rest, "kprspis:") || StartsWithNoCase(rest, "EXC") ||

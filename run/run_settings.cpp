@@ -21,6 +21,7 @@ uint16_t KeepPlStandard;
 std::string GlobalSourceSubdir;
 std::vector<std::string> ExtraFiles;
 std::string CompanyListName = "SPISFIRM.DAT";
+bool UndoRequested = false;
 
 void ResetRunSettings() {
   SourceRoot = std::string(1, kPathSep) + "ZEV_2019" + kPathSep;
@@ -40,6 +41,7 @@ void ResetRunSettings() {
   GlobalSourceSubdir = "#BIN990";
   ExtraFiles.clear();
   CompanyListName = "SPISFIRM.DAT";
+  UndoRequested = false;
 }
 
 namespace {
