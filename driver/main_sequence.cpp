@@ -7,6 +7,7 @@
 #include "base/dates.h"
 #include "base/record_fields.h"
 #include "driver/command_line.h"
+#include "driver/side_files.h"
 #include "driver/wizard.h"
 #include "fileio/operator_prompts.h"
 #include "fileio/shared_file.h"
@@ -33,10 +34,10 @@ constexpr size_t kListNameCap = 12;
 
 // Reads the lines of a side file (CR LF or LF). False when the file cannot
 // be opened; a line that cannot be read ends the reading.
-bool ReadSideLines(const std::string& path, std::vector<std::string>& lines) {
+bool ReadSideLines(const std::string& extension, std::vector<std::string>& lines) {
   lines.clear();
   TextFile file;
-  if (file.OpenRead(path) != kOk) return false;
+  if (OpenSideFile(extension, file) != kOk) return false;
   std::string line;
   int err = 0;
   while (file.ReadLine(line, err)) lines.push_back(Cut(line, kSideLineCap));
@@ -44,8 +45,8 @@ bool ReadSideLines(const std::string& path, std::vector<std::string>& lines) {
   return true;
 }
 
-std::string ListFilePath() { return ProgramBase + ".LST"; }
-std::string PathsFilePath() { return ProgramBase + ".PTH"; }
+constexpr const char* kListFile = ".LST";
+constexpr const char* kPathsFile = ".PTH";
 
 std::string WithoutLastChar(const std::string& s) { return s.empty() ? s : s.substr(0, s.size() - 1); }
 
@@ -109,13 +110,13 @@ void InitModules() {
 
 void ReadListFile() {
   std::vector<std::string> lines;
-  if (!ReadSideLines(ListFilePath(), lines)) return;
+  if (!ReadSideLines(kListFile, lines)) return;
   for (const std::string& line : lines) ExtraFiles.push_back(Cut(line, kListEntryCap));
 }
 
 void ReadPathsFile() {
   std::vector<std::string> lines;
-  if (!ReadSideLines(PathsFilePath(), lines)) return;
+  if (!ReadSideLines(kPathsFile, lines)) return;
   LogLine(Pl("Ustalenie ścieżek dostępu "));
   static const std::string kSource = "ZEV_2019=";
   static const std::string kTarget = "ZEV_2020=";
@@ -130,7 +131,7 @@ void ReadPathsFile() {
 
 void SavePathsFile() {
   TextFile file;
-  if (file.Create(PathsFilePath()) != kOk) return;
+  if (CreateSideFile(kPathsFile, file) != kOk) return;
   file.WriteLine("[PATHS]");
   file.WriteLine("ZEV_2019=" + WithoutLastChar(SourceRoot));
   file.WriteLine("ZEV_2020=" + WithoutLastChar(TargetRoot));
