@@ -5,6 +5,7 @@
 
 #include "base/cp852.h"
 #include "base/dates.h"
+#include "base/polish.h"
 #include "base/record_fields.h"
 #include "driver/command_line.h"
 #include "driver/side_files.h"
@@ -81,6 +82,15 @@ std::string TargetArgument() {
   return std::string();
 }
 
+// Spelt alike but for letter case and closing separators ("/" counts on
+// Windows too).
+bool SameDirectory(std::string a, std::string b) {
+  for (std::string* s : {&a, &b}) {
+    while (!s->empty() && (s->back() == kPathSep || s->back() == '/')) s->pop_back();
+  }
+  return PlUpperCase(a) == PlUpperCase(b);
+}
+
 std::string DefaultTargetRoot() {
 #ifdef _WIN32
   // The root of the program's drive, such as C:\.
@@ -127,6 +137,8 @@ void ReadPathsFile() {
       TargetRoot = Cut(line.substr(kTarget.size()) + kPathSep, kSideLineCap);
     }
   }
+  const std::string given = TargetArgument();
+  if (!given.empty() && !SameDirectory(given, TargetRoot)) ReplacedTargetArgument = given;
 }
 
 void SavePathsFile() {

@@ -11,6 +11,7 @@
 namespace qm {
 
 uint8_t CurrentPage = 1;
+std::string ReplacedTargetArgument;
 
 bool WizardPage::IsPageCommand(const UiEvent& ev) {
   return ev.what == EVENT_COMMAND && (ev.command == CMD_NEXT || ev.command == CMD_BACK ||
@@ -76,6 +77,7 @@ void RunWizard() {
 void ResetWizardState() {
   CurrentPage = 1;
   StartPageShown = false;
+  ReplacedTargetArgument.clear();
 }
 
 }  // namespace qm

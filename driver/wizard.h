@@ -44,6 +44,10 @@ inline constexpr int kStartPauseBox = 3;
 // switch of "Dane Globalne z" acts on the first building only).
 extern bool StartPageShown;
 
+// The 2020 directory given on the command line when the path file replaced
+// it with another one (page 1 says so); empty otherwise.
+extern std::string ReplacedTargetArgument;
+
 // The per-company transfer: recognition, selection, conversion and the
 // sorted entry into the 2020 company list.
 void TransferCompanies();
