@@ -14,12 +14,15 @@ namespace {
 
 constexpr int kPathFieldWidth = 50;
 
-class PathsForm : public DialogForm {
+class PathsForm : public WizardPage {
  public:
+  PathsForm() : WizardPage(1) {}
   // Belongs to the page, not to the run: unchecked at every showing.
   bool savePaths = false;
 
+  // Page 1 ends only on paths that pass their check.
   void HandleEvent(UiEvent& ev) override {
+    OfferHelp(ev);
     if (ev.what == EVENT_COMMAND) {
       switch (ev.command) {
         case CMD_BACK:

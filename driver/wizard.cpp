@@ -4,6 +4,7 @@
 
 #include "base/cp852.h"
 #include "convert/global_transfer.h"
+#include "driver/guide_sections.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
 #include "tui/message_box.h"
@@ -18,7 +19,15 @@ bool WizardPage::IsPageCommand(const UiEvent& ev) {
                                       ev.command == CMD_START || ev.command == CMD_ABORT);
 }
 
+bool WizardPage::OfferHelp(UiEvent& ev) {
+  if (ev.what != EVENT_KEY || ev.keyCode != kKeyF1 || !ev.paste.empty()) return false;
+  ClearEvent(ev);
+  ShowPageHelp(page_);
+  return true;
+}
+
 void WizardPage::HandleEvent(UiEvent& ev) {
+  OfferHelp(ev);
   if (IsPageCommand(ev)) EndModal();
   DialogForm::HandleEvent(ev);
 }

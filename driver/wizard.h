@@ -14,13 +14,20 @@ inline constexpr uint16_t CMD_NEXT = 0x1001;   // PgDn, "Dalej >>"
 inline constexpr uint16_t CMD_BACK = 0x1002;   // PgUp, "<< Wstecz"
 inline constexpr uint16_t CMD_START = 0x1003;  // F5, "ZACZNIJ"
 
-// A wizard page: ends on its page commands and on CMD_ABORT.
+// A wizard page: ends on its page commands and on CMD_ABORT; F1 shows the
+// page's part of the user guide.
 class WizardPage : public DialogForm {
  public:
+  explicit WizardPage(uint8_t page) : page_(page) {}
   void HandleEvent(UiEvent& ev) override;
 
  protected:
   static bool IsPageCommand(const UiEvent& ev);
+  // Shows the help for F1 and clears the event; false for any other event.
+  bool OfferHelp(UiEvent& ev);
+
+ private:
+  uint8_t page_;
 };
 
 // The page forms, built and shown; none when the window does not fit. The

@@ -1,17 +1,19 @@
 // The wizard pages: page 1's check of the directories and its path file
 // notice, page 3's staff and family rule, page 4's automatic switch and
-// focus.
+// focus, and F1's part of the user guide on every page.
 #include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
 
 #include "base/cp852.h"
+#include "driver/guide_sections.h"
 #include "driver/main_sequence.h"
 #include "driver/wizard.h"
 #include "platform/process.h"
 #include "run/run_settings.h"
 #include "tests/support/test_env.h"
+#include "tui/help_window.h"
 #include "tui/message_box.h"
 
 namespace qm::test {
@@ -300,6 +302,46 @@ TEST_F(PagesTest, PageOneSaysWhenThePathFileReplacedTheCommandLine) {
     }
   }
   SetCommandArgs({});
+}
+
+// ------------------------------------------------------------------ F1
+
+TEST_F(PagesTest, F1ShowsThePagesPartOfTheGuideAndGivesThePageBack) {
+  SourceRoot = Path("2019/");
+  TargetRoot = Path("2020/");
+  struct Case {
+    int page;
+    std::function<std::unique_ptr<DialogForm>()> build;
+    const char* title;  // on the help window's frame
+    const char* first;  // on its first screen
+    const char* last;   // after End
+  };
+  const Case cases[] = {
+      {1, PathsPage, "Strona 1: Lokalizacja", "katalog instalacji 2019", "końcowy separator katalogu"},
+      {2, GlobalDataPage, "Strona 2: Dane globalne, konfiguracyjne", "#BIN020", "przed danymi firm"},
+      {3, CompanyDataPage, "Strona 3: Dane firmowe", "2020_ROK.REK", "wydaniach"},
+      {4, StartPage, "Strona 4: Start kopiowania", "#BIN990", "Nacisnij Enter"},
+  };
+  for (const Case& c : cases) {
+    const GuideSection* section = GuideSectionOf(c.page);
+    ASSERT_NE(section, nullptr) << c.page;
+    EXPECT_STREQ(section->title, c.title);
+    // Every character of the help has its CP852 form: none turns into "?".
+    const std::string text = section->text;
+    const std::string cp852 = Pl(text);
+    EXPECT_EQ(std::count(cp852.begin(), cp852.end(), '?'), std::count(text.begin(), text.end(), '?')) << c.page;
+
+    con.screens.clear();
+    con.capture = true;
+    con.Keys("F1 End Esc Esc");
+    EXPECT_EQ(RunPage(c.build()), CMD_ABORT) << c.page;
+    ASSERT_EQ(con.screens.size(), 4u) << c.page;  // page, help, help at its end, page
+    EXPECT_NE(con.screens[1].find(c.title), std::string::npos) << c.page;
+    EXPECT_NE(con.screens[1].find(c.first), std::string::npos) << c.page;
+    EXPECT_NE(con.screens[2].find(c.last), std::string::npos) << c.page;
+    EXPECT_NE(con.screens[1].find("Esc-Zamknij"), std::string::npos) << c.page;
+    EXPECT_EQ(con.screens[3], con.screens[0]) << c.page;
+  }
 }
 
 }  // namespace
