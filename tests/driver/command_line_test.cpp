@@ -1,7 +1,7 @@
-// The command line's own options: the table that reads them, the undo
-// switches never taken for the 2020 directory, the help text, manual page
-// and guide naming the same facts, and the real program answering with and
-// without a terminal.
+// The command line's own options: the table that reads them, the help
+// text, manual page and guide naming the same facts, and the real program
+// answering with and without a terminal. (That the undo switches are never
+// the 2020 directory, page 1's path file notice shows.)
 #include <stdlib.h>
 
 #include <chrono>
@@ -21,7 +21,6 @@
 
 #include "base/program_version.h"
 #include "driver/command_line.h"
-#include "driver/main_sequence.h"
 #include "platform/process.h"
 #include "run/run_settings.h"
 #include "tests/driver/e2e_support.h"
@@ -67,39 +66,6 @@ TEST(CommandLine, OptionTable) {
   }
   ResetRunSettings();
   EXPECT_FALSE(UndoRequested);
-}
-
-class CommandLineStartUp : public QmTest {};
-
-TEST_F(CommandLineStartUp, UndoSwitchesAreNeverThe2020Directory) {
-  ProgramBase = Path("qm19-20");
-  ProgramDir = Dir();
-#ifdef _WIN32
-  const std::string fallback = Dir().substr(0, 3);
-#else
-  const std::string fallback = "/";
-#endif
-  struct Case {
-    std::vector<std::string> args;
-    std::string target;
-  };
-  const Case cases[] = {
-      {{"/COFNIJ", "/dane/2020"}, "/dane/2020"},
-      {{"--undo"}, fallback},
-      {{"-cofnij", "-kprspis:X.DAT", "/d"}, "/d"},
-  };
-  for (const Case& c : cases) {
-    SetCommandArgs(c.args);
-    ReadCommandLine(c.args);
-    try {
-      StartUp();
-    } catch (const ProgramExited& e) {
-      FAIL() << "start-up ended with " << e.code;
-    }
-    EXPECT_EQ(TargetRoot, c.target) << c.args[0];
-    EXPECT_TRUE(UndoRequested);
-  }
-  SetCommandArgs({});
 }
 
 // Every switch, variable, side file and exit code, in all three documents:

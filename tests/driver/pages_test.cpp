@@ -263,6 +263,9 @@ TEST_F(PagesTest, PageOneSaysWhenThePathFileReplacedTheCommandLine) {
       {{"/dane/2020"}, "/dane/2020", false},
       {{"/dane/2020/"}, "/DANE/2020", false},  // the same directory, spelt otherwise
       {{"/dane/2020"}, nullptr, false},
+      // The undo switches are never the directory given.
+      {{"/COFNIJ", "/inny/2020"}, "/inny/2020", false},
+      {{"--undo"}, "/inny/2020", false},
   };
   // Page 1 after start-up, row by row (characters and colours).
   const auto startAndShow = [&](const Case& c) {

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "driver/main_sequence.h"
-#include "driver/side_files.h"
 #include "platform/forwarding_fs.h"
 #include "platform/process.h"
 #include "run/run_settings.h"
@@ -108,19 +107,6 @@ TEST_F(SideFilesTest, LookedForNextToTheProgramThenInTheUsersDirectory) {
     ReadPathsFile();
     EXPECT_EQ(SourceRoot, c.savedReadBack ? Path("nowy19/") : "PROGRAM" + std::string(1, kPathSep)) << c.name;
   }
-}
-
-TEST_F(SideFilesTest, ProgramDirectoryThatCannotHoldFilesEvenForRoot) {
-  // Below a plain file nothing can be created, whoever asks.
-  WriteText("plik", "");
-  ProgramBase = Path("plik/qm19-20");
-  SourceRoot = Path("a/");
-  TargetRoot = Path("b/");
-  SavePathsFile();
-  EXPECT_EQ(ReadText(std::string(kUserDir) + "qm19-20.PTH"),
-            "[PATHS]\r\nZEV_2019=" + Path("a") + "\r\nZEV_2020=" + Path("b") + "\r\n");
-  EXPECT_EQ(SideFilePlaces(".LST"), (std::vector<std::string>{Path("plik/qm19-20.LST"),
-                                                               Path(std::string(kUserDir) + "qm19-20.LST")}));
 }
 
 TEST_F(SideFilesTest, UsersDirectoryFromTheEnvironment) {
