@@ -1,5 +1,6 @@
 #include "driver/main_sequence.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -82,11 +83,12 @@ std::string TargetArgument() {
   return std::string();
 }
 
-// Spelt alike but for letter case and closing separators ("/" counts on
-// Windows too).
+// Spelt alike but for letter case, the separator ("/" separates names on
+// Windows too) and closing separators.
 bool SameDirectory(std::string a, std::string b) {
   for (std::string* s : {&a, &b}) {
-    while (!s->empty() && (s->back() == kPathSep || s->back() == '/')) s->pop_back();
+    std::replace(s->begin(), s->end(), '/', kPathSep);
+    while (!s->empty() && s->back() == kPathSep) s->pop_back();
   }
   return PlUpperCase(a) == PlUpperCase(b);
 }
