@@ -97,7 +97,11 @@ TEST(CommandLine, HelpManualPageAndGuideNameTheSameFacts) {
     return out;
   };
   std::vector<std::pair<std::string, std::string>> documents = {{"--help", normal(UsageText())}};
-  if (const char* src = std::getenv("QM_SOURCE_DIR")) {
+  const char* src = std::getenv("QM_SOURCE_DIR");
+#ifdef QM_SOURCE_TREE
+  if (!src) src = QM_SOURCE_TREE;
+#endif
+  if (src) {
     for (const char* rel : {"/docs/qm19-20.1", "/docs/PODRECZNIK.md"}) {
       std::ifstream f(HostPath(std::string(src) + rel), std::ios::binary);
       std::stringstream text;
