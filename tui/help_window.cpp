@@ -49,6 +49,10 @@ size_t ListMarkWidth(const std::string& s) {
   return (d > 0 && d + 1 < s.size() && s[d] == '.' && s[d + 1] == ' ') ? d + 2 : 0;
 }
 
+// Only an ordered list's first item breaks into a paragraph: a wrapped line
+// that begins with "2020. " goes on with the sentence before it.
+bool OrderedPastOne(const std::string& s) { return s[0] >= '0' && s[0] <= '9' && s.compare(0, 3, "1. ") != 0; }
+
 bool IsTableRule(const std::string& s) {
   return s.find_first_not_of("|-: ") == std::string::npos && s.find('-') != std::string::npos;
 }
@@ -93,6 +97,8 @@ class Layout {
     if (words_.empty()) return Start(text, 0);
     words_ += ' ' + text;
   }
+  // Inside a paragraph (not a list item) that is still being filled.
+  bool InParagraph() const { return !words_.empty() && indent_ == 0; }
   std::vector<HelpLine> Finish() {
     Flush();
     while (!lines_.empty() && lines_.back().text.empty()) lines_.pop_back();
@@ -192,7 +198,7 @@ std::vector<HelpLine> LayOutHelpText(const std::string& markup, size_t width) {
       out.Heading(PlainInline(Trim(line.substr(line.find_first_not_of('#')))));
     } else if (line[0] == '|') {
       if (!IsTableRule(line)) out.Start(PlainInline(TableRow(line)), 2);
-    } else if (const size_t mark = ListMarkWidth(line)) {
+    } else if (const size_t mark = ListMarkWidth(line); mark && !(out.InParagraph() && OrderedPastOne(line))) {
       out.Start(PlainInline(line), mark);
     } else {
       out.Continue(PlainInline(line));

@@ -27,6 +27,7 @@ TEST(HelpLayout, MarkupLaidOutToTheWidth) {
       {"list items hang under their text", "- pierwszy punkt listy\n  ciąg dalszy\n- drugi", 14,
        {"- pierwszy", "  punkt listy", "  ciąg dalszy", "- drugi"}},
       {"numbered items", "1. raz\n10. dwa trzy", 8, {"1. raz", "10. dwa", "    trzy"}},
+      {"a number on a wrapped line is no item", "Rok\n2020. Dalej\n1. raz", 40, {"Rok 2020. Dalej", "1. raz"}},
       {"emphasis, code and link marks go", "**Uwaga:** plik `qm19-20.PTH`, [podręcznik](docs/PODRECZNIK.md), ZEV_2019 [A-i]",
        80, {"Uwaga: plik qm19-20.PTH, podręcznik, ZEV_2019 [A-i]"}},
       {"table rows without their rule", "| kod | znaczenie |\n|---|:---|\n| 0 | koniec pracy |", 40,
