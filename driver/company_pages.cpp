@@ -45,6 +45,7 @@ class CompanyItemsGroup : public CheckGroup {
 
 class CompanyDataForm : public WizardPage {
  public:
+  CompanyDataForm() : WizardPage(3) {}
   CheckGroup* items = nullptr;
   void HandleEvent(UiEvent& ev) override {
     if (EnforceStaffFamilyRule() && items) items->Draw();
@@ -116,7 +117,7 @@ std::unique_ptr<DialogForm> StartPage() {
     if (FileSizeOf(addressBase) > 0) StartOptions &= static_cast<uint16_t>(~kStartGlobal);
     StartPageShown = true;
   }
-  auto page = DialogForm::Init<WizardPage>(3, 3, 76, 22, " START KOPIOWANIA ");
+  auto page = DialogForm::Init<WizardPage>(3, 3, 76, 22, " START KOPIOWANIA ", 0, 4);
   if (!page) return nullptr;
   page->Insert(CheckGroup::Init(TextLabel::Init(3, 3, "Co pokopiowac :"), 4, 4,
                                 PlItems({"Dane Globalne z", "Dane pózniej wskazanych firm"}), StartOptions));

@@ -9,7 +9,7 @@
 namespace qm {
 
 std::unique_ptr<DialogForm> GlobalDataPage() {
-  auto page = DialogForm::Init<WizardPage>(3, 3, 76, 22, Pl(" Dane globalne, konfiguracyjne "));
+  auto page = DialogForm::Init<WizardPage>(3, 3, 76, 22, Pl(" Dane globalne, konfiguracyjne "), 0, 2);
   if (!page) return nullptr;
   const std::vector<std::string> items = {
       Pl("Globalnę bazę adresów"),

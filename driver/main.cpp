@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "driver/command_line.h"
 #include "driver/main_sequence.h"
 #include "platform/backend.h"
 #include "platform/host_fs.h"
@@ -10,6 +11,9 @@
 
 int main(int argc, char** argv) {
   qm::InitProcess(argc, argv);
+  // Help, version and a refused option need neither a terminal nor files.
+  int exitCode = 0;
+  if (qm::AnswerCommandLine(exitCode)) return exitCode;
   std::unique_ptr<qm::FileSystem> fs = qm::MakeHostFileSystem();
   qm::SetFileSystem(fs.get());
   std::string error;

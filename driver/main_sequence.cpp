@@ -1,12 +1,16 @@
 #include "driver/main_sequence.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "base/cp852.h"
 #include "base/dates.h"
+#include "base/polish.h"
 #include "base/record_fields.h"
+#include "driver/command_line.h"
 #include "driver/safe_transfer.h"
+#include "driver/side_files.h"
 #include "driver/wizard.h"
 #include "fileio/operator_prompts.h"
 #include "fileio/shared_file.h"
@@ -33,10 +37,10 @@ constexpr size_t kListNameCap = 12;
 
 // Reads the lines of a side file (CR LF or LF). False when the file cannot
 // be opened; a line that cannot be read ends the reading.
-bool ReadSideLines(const std::string& path, std::vector<std::string>& lines) {
+bool ReadSideLines(const std::string& extension, std::vector<std::string>& lines) {
   lines.clear();
   TextFile file;
-  if (file.OpenRead(path) != kOk) return false;
+  if (OpenSideFile(extension, file) != kOk) return false;
   std::string line;
   int err = 0;
   while (file.ReadLine(line, err)) lines.push_back(Cut(line, kSideLineCap));
@@ -44,8 +48,8 @@ bool ReadSideLines(const std::string& path, std::vector<std::string>& lines) {
   return true;
 }
 
-std::string ListFilePath() { return ProgramBase + ".LST"; }
-std::string PathsFilePath() { return ProgramBase + ".PTH"; }
+constexpr const char* kListFile = ".LST";
+constexpr const char* kPathsFile = ".PTH";
 
 std::string WithoutLastChar(const std::string& s) { return s.empty() ? s : s.substr(0, s.size() - 1); }
 
@@ -60,20 +64,15 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
   return true;
 }
 
-// /COFNIJ, -COFNIJ (any case) and --undo: the undo of the last run.
-bool IsUndoSwitch(const std::string& arg) {
-  if (arg == "--undo") return true;
-  return arg.size() == 7 && (arg[0] == '/' || arg[0] == '-') && StartsWithNoCase(arg.substr(1), "COFNIJ");
-}
-
 // The program's own switches may stand anywhere on the command line; they
 // are never the 2020 directory. (On POSIX an absolute path begins with "/"
 // too, so only the known switch words are recognised.)
 bool IsProgramSwitch(const std::string& arg) {
+  if (IsUndoSwitch(arg)) return true;
   if (arg.empty() || (arg[0] != '/' && arg[0] != '-')) return false;
   const std::string rest = arg.substr(1);
   return StartsWithNoCase(rest, "kprspis:") || StartsWithNoCase(rest, "EXC") ||
-         StartsWithNoCase(rest, "LFN") || IsUndoSwitch(arg);
+         StartsWithNoCase(rest, "LFN");
 }
 
 // The directory given on the command line: the first argument that is not
@@ -83,6 +82,16 @@ std::string TargetArgument() {
     if (!IsProgramSwitch(arg)) return arg;
   }
   return std::string();
+}
+
+// Spelt alike but for letter case, the separator ("/" separates names on
+// Windows too) and closing separators.
+bool SameDirectory(std::string a, std::string b) {
+  for (std::string* s : {&a, &b}) {
+    std::replace(s->begin(), s->end(), '/', kPathSep);
+    while (!s->empty() && s->back() == kPathSep) s->pop_back();
+  }
+  return PlUpperCase(a) == PlUpperCase(b);
 }
 
 std::string DefaultTargetRoot() {
@@ -114,13 +123,13 @@ void InitModules() {
 
 void ReadListFile() {
   std::vector<std::string> lines;
-  if (!ReadSideLines(ListFilePath(), lines)) return;
+  if (!ReadSideLines(kListFile, lines)) return;
   for (const std::string& line : lines) ExtraFiles.push_back(Cut(line, kListEntryCap));
 }
 
 void ReadPathsFile() {
   std::vector<std::string> lines;
-  if (!ReadSideLines(PathsFilePath(), lines)) return;
+  if (!ReadSideLines(kPathsFile, lines)) return;
   LogLine(Pl("Ustalenie ścieżek dostępu "));
   static const std::string kSource = "ZEV_2019=";
   static const std::string kTarget = "ZEV_2020=";
@@ -131,11 +140,13 @@ void ReadPathsFile() {
       TargetRoot = Cut(line.substr(kTarget.size()) + kPathSep, kSideLineCap);
     }
   }
+  const std::string given = TargetArgument();
+  if (!given.empty() && !SameDirectory(given, TargetRoot)) ReplacedTargetArgument = given;
 }
 
 void SavePathsFile() {
   TextFile file;
-  if (file.Create(PathsFilePath()) != kOk) return;
+  if (CreateSideFile(kPathsFile, file) != kOk) return;
   file.WriteLine("[PATHS]");
   file.WriteLine("ZEV_2019=" + WithoutLastChar(SourceRoot));
   file.WriteLine("ZEV_2020=" + WithoutLastChar(TargetRoot));

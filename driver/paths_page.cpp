@@ -14,12 +14,15 @@ namespace {
 
 constexpr int kPathFieldWidth = 50;
 
-class PathsForm : public DialogForm {
+class PathsForm : public WizardPage {
  public:
+  PathsForm() : WizardPage(1) {}
   // Belongs to the page, not to the run: unchecked at every showing.
   bool savePaths = false;
 
+  // Page 1 ends only on paths that pass their check.
   void HandleEvent(UiEvent& ev) override {
+    OfferHelp(ev);
     if (ev.what == EVENT_COMMAND) {
       switch (ev.command) {
         case CMD_BACK:
@@ -99,6 +102,11 @@ std::unique_ptr<DialogForm> PathsPage() {
                                TargetRoot));
   page->Insert(CheckBox::Init(nullptr, 4, 9, page->savePaths,
                               "zapisz ustawienie lokalizacji (w pliku qm19-20.PTH)"));
+  // In the free row under the path file's box, in yellow on the page's
+  // own background: an unattended run must not go elsewhere unnoticed.
+  if (!ReplacedTargetArgument.empty())
+    page->WriteAt(Pl("Uwaga: katalog docelowy z wiersza poleceń zastąpiono tym z qm19-20.PTH"), 10, 4,
+                  static_cast<uint8_t>((Role(5) & 0xF0) | 0x0E));
   page->Insert(RadioGroup::Init(TextLabel::Init(4, 12, Pl("Standard polskich znaków :")), 4, 13,
                                 {Pl("Zachowaj standard PL z poprzedniego roku (domyślnie)")}, KeepPlStandard));
   page->Insert(CheckBox::Init(TextLabel::Init(4, 14, "Dodatkowe opcje:"), 5, 15, WarnOpenDecember,

@@ -5,6 +5,7 @@
 #include "base/cp852.h"
 #include "convert/global_transfer.h"
 #include "driver/safe_transfer.h"
+#include "driver/guide_sections.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
 #include "tui/message_box.h"
@@ -12,13 +13,22 @@
 namespace qm {
 
 uint8_t CurrentPage = 1;
+std::string ReplacedTargetArgument;
 
 bool WizardPage::IsPageCommand(const UiEvent& ev) {
   return ev.what == EVENT_COMMAND && (ev.command == CMD_NEXT || ev.command == CMD_BACK ||
                                       ev.command == CMD_START || ev.command == CMD_ABORT);
 }
 
+bool WizardPage::OfferHelp(UiEvent& ev) {
+  if (ev.what != EVENT_KEY || ev.keyCode != kKeyF1 || !ev.paste.empty()) return false;
+  ClearEvent(ev);
+  ShowPageHelp(page_);
+  return true;
+}
+
 void WizardPage::HandleEvent(UiEvent& ev) {
+  OfferHelp(ev);
   if (IsPageCommand(ev)) EndModal();
   DialogForm::HandleEvent(ev);
 }
@@ -83,6 +93,7 @@ void RunWizard() {
 void ResetWizardState() {
   CurrentPage = 1;
   StartPageShown = false;
+  ReplacedTargetArgument.clear();
 }
 
 }  // namespace qm

@@ -14,13 +14,20 @@ inline constexpr uint16_t CMD_NEXT = 0x1001;   // PgDn, "Dalej >>"
 inline constexpr uint16_t CMD_BACK = 0x1002;   // PgUp, "<< Wstecz"
 inline constexpr uint16_t CMD_START = 0x1003;  // F5, "ZACZNIJ"
 
-// A wizard page: ends on its page commands and on CMD_ABORT.
+// A wizard page: ends on its page commands and on CMD_ABORT; F1 shows the
+// page's part of the user guide.
 class WizardPage : public DialogForm {
  public:
+  explicit WizardPage(uint8_t page) : page_(page) {}
   void HandleEvent(UiEvent& ev) override;
 
  protected:
   static bool IsPageCommand(const UiEvent& ev);
+  // Shows the help for F1 and clears the event; false for any other event.
+  bool OfferHelp(UiEvent& ev);
+
+ private:
+  uint8_t page_;
 };
 
 // The page forms, built and shown; none when the window does not fit. The
@@ -43,6 +50,10 @@ inline constexpr int kStartPauseBox = 3;
 // Whether page 4 has been built already during this run (the automatic
 // switch of "Dane Globalne z" acts on the first building only).
 extern bool StartPageShown;
+
+// The 2020 directory given on the command line when the path file replaced
+// it with another one (page 1 says so); empty otherwise.
+extern std::string ReplacedTargetArgument;
 
 // The per-company transfer: recognition, selection, conversion and the
 // sorted entry into the 2020 company list.

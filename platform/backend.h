@@ -1,5 +1,6 @@
 // Choosing and starting the host backends at program start.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -16,5 +17,12 @@ std::unique_ptr<Console> MakeConsole(std::string& error);
 
 // Program path and arguments from main()'s argv, converted to CP852.
 void InitProcess(int argc, char** argv);
+
+// The process's standard output and error, for the texts the program writes
+// without its console (help, version, a refused command line). The text is
+// UTF-8: a Windows console is given it as UTF-16, whatever its code page; a
+// file, a pipe or a terminal gets the bytes.
+enum class StdStream : uint8_t { Output, Error };
+void WriteStdStream(StdStream stream, const std::string& utf8);
 
 }  // namespace qm

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -77,6 +78,12 @@ void InitProcess(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(Utf8ToCp852(argv[i]));
   SetCommandArgs(std::move(args));
+}
+
+void WriteStdStream(StdStream stream, const std::string& utf8) {
+  std::FILE* f = stream == StdStream::Error ? stderr : stdout;
+  std::fwrite(utf8.data(), 1, utf8.size(), f);
+  std::fflush(f);
 }
 
 }  // namespace qm

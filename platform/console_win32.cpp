@@ -372,4 +372,20 @@ void InitProcess(int, char**) {
   SetCommandArgs(std::move(args));
 }
 
+void WriteStdStream(StdStream stream, const std::string& utf8) {
+  const HANDLE h = GetStdHandle(stream == StdStream::Error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  if (h == nullptr || h == INVALID_HANDLE_VALUE || utf8.empty()) return;
+  DWORD mode = 0;
+  DWORD done = 0;
+  if (!GetConsoleMode(h, &mode)) {
+    WriteFile(h, utf8.data(), static_cast<DWORD>(utf8.size()), &done, nullptr);
+    return;
+  }
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  if (n <= 0) return;
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
+}
+
 }  // namespace qm

@@ -72,6 +72,32 @@ std::string GetEnvVar(const std::string& name) {
 }
 #endif
 
+namespace {
+std::string WithoutTrailingSeparators(std::string dir) {
+  while (!dir.empty() && (dir.back() == '/' || dir.back() == kPathSep)) dir.pop_back();
+  return dir;
+}
+std::string UnderBase(const std::string& base) {
+  return WithoutTrailingSeparators(base) + kPathSep + "qm19-20" + kPathSep;
+}
+}  // namespace
+
+#ifdef _WIN32
+std::string UserConfigDir() {
+  const std::string appData = GetEnvVar("APPDATA");
+  return appData.empty() ? std::string() : UnderBase(appData);
+}
+#else
+// The base directory rule of the desktop: a relative XDG_CONFIG_HOME is
+// ignored, as if unset.
+std::string UserConfigDir() {
+  const std::string xdg = GetEnvVar("XDG_CONFIG_HOME");
+  if (!xdg.empty() && xdg[0] == '/') return UnderBase(xdg);
+  const std::string home = GetEnvVar("HOME");
+  return home.empty() ? std::string() : UnderBase(WithoutTrailingSeparators(home) + "/.config");
+}
+#endif
+
 std::string ProgramFilePath() { return g_programPath; }
 void SetProgramFilePath(std::string path) { g_programPath = std::move(path); }
 

@@ -15,6 +15,12 @@ void SetCommandArgs(std::vector<std::string> args);
 // Environment variable as CP852, empty when unset.
 std::string GetEnvVar(const std::string& name);
 
+// The user's own directory for the program's side files, with a trailing
+// separator: $XDG_CONFIG_HOME/qm19-20 (~/.config/qm19-20 when that is unset
+// or not absolute) on POSIX, %APPDATA%\qm19-20 on Windows. Empty when the
+// environment names no such place.
+std::string UserConfigDir();
+
 // Full path of the running program (CP852), as the host reports it.
 std::string ProgramFilePath();
 void SetProgramFilePath(std::string path);

@@ -24,7 +24,8 @@ extern uint16_t KeepPlStandard;    // page 1, always 0
 extern std::string GlobalSourceSubdir;      // page 4, default "#BIN990"
 extern std::vector<std::string> ExtraFiles;  // list file entries, 25 characters each
 extern std::string CompanyListName;          // default "SPISFIRM.DAT", 12 characters
-extern bool UndoRequested;                   // /COFNIJ, -COFNIJ or --undo on the command line
+// The command line asked to undo the last finished run (--undo, /COFNIJ).
+extern bool UndoRequested;
 
 inline const char* const kGlobalTargetSubdir = "#BIN020";
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite: the plain build, then the
-# same suite under the sanitizers (tools/asan.sh), then the fuzz runs
-# (tools/fuzz.sh). Prints how long each stage took.
+# Builds everything and runs the whole test suite once: unit tests,
+# end-to-end runs, the real program in tmux, the installation and package.
+# The deep stages (sanitizers, fuzzing) are tools/deep.sh. Prints how long
+# each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=()
@@ -12,15 +13,13 @@ stage() {  # stage NAME COMMAND...: runs the command and notes its seconds
   "$@"
   stages+=("$name $(($(date +%s) - t0)) s")
 }
-plain_build() {
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+build() {
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQM_TESTS=ON >/dev/null
   cmake --build build -j"$(nproc)"
 }
-plain_suite() { (cd build && ctest --output-on-failure -j"$(nproc)"); }
+suite() { (cd build && ctest --output-on-failure -j"$(nproc)"); }
 
-stage "packages" ./tools/setup-deps.sh
-stage "build" plain_build
-stage "suite" plain_suite
-stage "sanitizers (build and suite)" ./tools/asan.sh
-stage "fuzzing (build and runs)" ./tools/fuzz.sh
+stage "packages" ./tools/setup-deps.sh --test
+stage "build" build
+stage "suite" suite
 printf 'test: %s\n' "${stages[@]}"

@@ -2,7 +2,8 @@
 # The native Windows console program: cross-built with mingw-w64 into
 # build-win, its tests run under Wine, and one end-to-end transfer run by the
 # Windows program and by the Linux program over the same generated
-# installation, whose 2019 and 2020 trees must come out byte for byte alike.
+# installation, whose 2019 and 2020 trees must come out byte for byte alike;
+# then the zip for Windows (build-win/qm19-20-VERSION-windows.zip).
 #
 #   QM_LINUX_BUILD  the Linux build directory to take the Linux program from
 #                   (default: build; its qm19-20 and qm-sample are built there)
@@ -53,7 +54,28 @@ if [ "$rc" -ne 0 ] || [ "$failures" -ne 0 ]; then
   [ "$failures" -eq 0 ] && failures=1
   failed=1
 fi
+# The command line answers without a console: the version of the build,
+# and the help text, which starts with it.
+version=$(sed -n 's/^project(qm19_20 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+said=$(timeout 60 "$wine" "$win/qm19-20.exe" --version </dev/null 2>&1 | tr -d '\r' || true)
+helped=$(timeout 60 "$wine" "$win/qm19-20.exe" --help </dev/null 2>&1 | tr -d '\r' | head -n 1 || true)
+if [ "$said" = "qm19-20 $version" ] && [ "${helped#"qm19-20 $version "}" != "$helped" ]; then
+  passed=$((passed + 1))
+else
+  echo "windows: --version said '$said', --help began '$helped'"
+  failures=$((failures + 1))
+  failed=1
+fi
 tested=$(date +%s)
+
+# The package for Windows: the program, the README and the user guide (in
+# docs/, where the README's link points).
+zip=qm19-20-$version-windows.zip
+rm -rf "$win/package" "$win/$zip"
+mkdir -p "$win/package/qm19-20/docs"
+cp "$win/qm19-20.exe" README.md "$win/package/qm19-20/"
+cp docs/PODRECZNIK.md "$win/package/qm19-20/docs/"
+(cd "$win/package" && cmake -E tar cf "../$zip" --format=zip qm19-20)
 
 # The same transfer by both programs: the same seed gives the same
 # installation, and the same keys must give the same files.
@@ -168,5 +190,6 @@ done_at=$(date +%s)
 echo "windows: build $((built - start)) s, tests under Wine $((tested - built)) s, end-to-end runs $((done_at - tested)) s;" \
   "$files files of the 2020 tree identical to the Linux run: $([ "$e2e_ok" -eq 1 ] && echo yes || echo no);" \
   "a transfer typed into the console: $([ "$console_ok" -eq 1 ] && echo done || echo failed)"
+echo "windows: package $win/$zip"
 echo "windows: $passed passed, $failures failed${skipped:+, $skipped skipped}"
 exit "$failed"

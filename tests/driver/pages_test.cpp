@@ -1,13 +1,19 @@
-// The wizard pages: page 1's check of the directories, page 3's staff and
-// family rule, page 4's automatic switch and focus.
+// The wizard pages: page 1's check of the directories and its path file
+// notice, page 3's staff and family rule, page 4's automatic switch and
+// focus, and F1's part of the user guide on every page.
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "base/cp852.h"
+#include "driver/guide_sections.h"
+#include "driver/main_sequence.h"
 #include "driver/wizard.h"
 #include "platform/process.h"
 #include "run/run_settings.h"
 #include "tests/support/test_env.h"
+#include "tui/help_window.h"
 #include "tui/message_box.h"
 
 namespace qm::test {
@@ -236,6 +242,109 @@ TEST_F(PagesTest, StartPageBindsSubdirectoryAndPause) {
   EXPECT_EQ(RunPage(StartPage()), CMD_START);
   EXPECT_TRUE(PausePerCompany);
   EXPECT_EQ(GlobalSourceSubdir, "#ABC");
+}
+
+// ------------------------------------------------------- path file notice
+
+TEST_F(PagesTest, PageOneSaysWhenThePathFileReplacedTheCommandLine) {
+  const auto sep = [](std::string p) {
+    std::replace(p.begin(), p.end(), '/', kPathSep);
+    return p;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    const char* pathFile2020;  // the ZEV_2020 value, null: no such line
+    bool notice;
+  };
+  const Case cases[] = {
+      {{}, "/inny/2020", false},  // nothing given, nothing replaced
+      {{"/dane/2020"}, "/inny/2020", true},
+      {{"/kprspis:X.DAT", "/COFNIJ", "/dane/2020"}, "/inny/2020", true},
+      {{"/dane/2020"}, "/dane/2020", false},
+      {{"/dane/2020/"}, "/DANE/2020", false},  // the same directory, spelt otherwise
+      {{"/dane/2020"}, nullptr, false},
+      // The undo switches are never the directory given.
+      {{"/COFNIJ", "/inny/2020"}, "/inny/2020", false},
+      {{"--undo"}, "/inny/2020", false},
+  };
+  // Page 1 after start-up, row by row (characters and colours).
+  const auto startAndShow = [&](const Case& c) {
+    ResetWizardState();
+    SetCommandArgs(c.args);
+    WriteText("qm19-20.PTH", sep("ZEV_2019=" + Path("2019")) + "\r\n" +
+                                 (c.pathFile2020 ? "ZEV_2020=" + sep(c.pathFile2020) + "\r\n" : std::string()));
+    EXPECT_NO_THROW(StartUp());
+    auto form = PathsPage();
+    std::vector<std::string> rows;
+    for (int row = 1; row <= 25; ++row) {
+      std::string cells;
+      for (int col = 1; col <= 80; ++col) {
+        const Cell cell = con.Get(col, row);
+        cells += {static_cast<char>(cell.ch), static_cast<char>(cell.attr)};
+      }
+      rows.push_back(cells);
+    }
+    return rows;
+  };
+  ASSERT_FALSE(cases[0].notice);
+  const std::vector<std::string> plain = startAndShow(cases[0]);
+  const std::string notice = Pl("Uwaga: katalog docelowy z wiersza poleceń zastąpiono tym z qm19-20.PTH");
+  for (const Case& c : cases) {
+    const std::vector<std::string> shown = startAndShow(c);
+    const std::string name = c.args.empty() ? "(none)" : c.args.back();
+    // Row 10 of the page, from its column 4, is screen row 13 from column
+    // 7; every other cell but the target field's (screen row 10) is as
+    // without the notice.
+    std::string row13;
+    for (size_t i = 12; i < 12 + 2 * notice.size(); i += 2) row13 += shown[12][i];
+    EXPECT_EQ(row13, c.notice ? notice : std::string(notice.size(), ' ')) << name;
+    EXPECT_EQ(shown[12][13], c.notice ? 0x0E : Role(5)) << name;
+    for (int row = 1; row <= 25; ++row) {
+      if (row == 10 || (row == 13 && c.notice)) continue;
+      EXPECT_TRUE(shown[static_cast<size_t>(row - 1)] == plain[static_cast<size_t>(row - 1)]) << name << " row " << row;
+    }
+  }
+  SetCommandArgs({});
+}
+
+// ------------------------------------------------------------------ F1
+
+TEST_F(PagesTest, F1ShowsThePagesPartOfTheGuideAndGivesThePageBack) {
+  SourceRoot = Path("2019/");
+  TargetRoot = Path("2020/");
+  struct Case {
+    int page;
+    std::function<std::unique_ptr<DialogForm>()> build;
+    const char* title;  // on the help window's frame
+    const char* first;  // on its first screen
+    const char* last;   // after End
+  };
+  const Case cases[] = {
+      {1, PathsPage, "Strona 1: Lokalizacja", "katalog instalacji 2019", "końcowy separator katalogu"},
+      {2, GlobalDataPage, "Strona 2: Dane globalne, konfiguracyjne", "#BIN020", "przed danymi firm"},
+      {3, CompanyDataPage, "Strona 3: Dane firmowe", "2020_ROK.REK", "wydaniach"},
+      {4, StartPage, "Strona 4: Start kopiowania", "#BIN990", "Nacisnij Enter"},
+  };
+  for (const Case& c : cases) {
+    const GuideSection* section = GuideSectionOf(c.page);
+    ASSERT_NE(section, nullptr) << c.page;
+    EXPECT_STREQ(section->title, c.title);
+    // Every character of the help has its CP852 form: none turns into "?".
+    const std::string text = section->text;
+    const std::string cp852 = Pl(text);
+    EXPECT_EQ(std::count(cp852.begin(), cp852.end(), '?'), std::count(text.begin(), text.end(), '?')) << c.page;
+
+    con.screens.clear();
+    con.capture = true;
+    con.Keys("F1 End Esc Esc");
+    EXPECT_EQ(RunPage(c.build()), CMD_ABORT) << c.page;
+    ASSERT_EQ(con.screens.size(), 4u) << c.page;  // page, help, help at its end, page
+    EXPECT_NE(con.screens[1].find(c.title), std::string::npos) << c.page;
+    EXPECT_NE(con.screens[1].find(c.first), std::string::npos) << c.page;
+    EXPECT_NE(con.screens[2].find(c.last), std::string::npos) << c.page;
+    EXPECT_NE(con.screens[1].find("Esc-Zamknij"), std::string::npos) << c.page;
+    EXPECT_EQ(con.screens[3], con.screens[0]) << c.page;
+  }
 }
 
 }  // namespace

@@ -86,6 +86,7 @@ TEST_F(StartupTest, SavingIntoAnUncreatableFileIsSilent) {
   ProgramBase = Path("missing-dir/qm19-20");
   SavePathsFile();
   EXPECT_FALSE(Exists("missing-dir"));
+  EXPECT_TRUE(Exists("config/qm19-20/qm19-20.PTH"));  // the user's own directory takes it
 }
 
 TEST_F(StartupTest, ListFileEntriesCutTo25) {

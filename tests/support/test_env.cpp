@@ -101,6 +101,13 @@ void QmTest::SetUp() {
   ResetProgramState();
   dir_ = MakeTempDir();
   ASSERT_FALSE(dir_.empty());
+  // The user's own side files stay out of every test, and the programs the
+  // tests start inherit the same empty place.
+#ifdef _WIN32
+  setenv("APPDATA", (dir_ + "config").c_str(), 1);
+#else
+  setenv("XDG_CONFIG_HOME", (dir_ + "config").c_str(), 1);
+#endif
 }
 
 void QmTest::TearDown() {

@@ -19,6 +19,8 @@ command -v tmux >/dev/null 2>&1 || { echo "tmux not found: skipped"; exit 77; }
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 WORK=$(mktemp -d /tmp/qmtmux.XXXXXX)
+# Nor side files of the user's own (the program looks there second).
+export XDG_CONFIG_HOME="$WORK/config"
 # Every start gets a server of its own: a server whose last session was
 # just killed is still going away, and a new session on its socket can catch
 # it exiting.
