@@ -12,6 +12,8 @@
 #include "platform/console_terminal.h"
 #include "platform/host_time.h"
 #include "platform/input_parser.h"
+#include "platform/key_table.h"
+#include "platform/process.h"
 #include "platform/terminal_render.h"
 
 namespace qm {
@@ -115,6 +117,7 @@ class TerminalConsole : public Console {
 
   void SetTitle(const std::string& cp852) override {
     pending_ += TitleSequence(cp852);
+    renderer_.SetTitle(cp852);
     Flush();
   }
   void Flush() override;
@@ -138,6 +141,8 @@ class TerminalConsole : public Console {
   bool EnterRawMode();
   void HandleSignals();
   void CheckSize();
+  bool NextEvent(ConsoleEvent& ev);
+  void TakeKeysWhileTooSmall();
   // Reads what the terminal has sent, without waiting. False when the
   // terminal is gone. got: the number of bytes read.
   bool ReadInput(size_t* got = nullptr);
@@ -207,7 +212,9 @@ void TerminalConsole::CheckSize() {
     cols = ws.ws_col;
     rows = ws.ws_row;
   }
-  const bool small = cols < kCols || rows < kRows;
+  renderer_.SetTerminalSize(cols, rows);
+  parser_.SetMouseArea(cols, rows);
+  const bool small = !TerminalLargeEnough(cols, rows);
   if (small) {
     if (!tooSmall_ || cols != cols_ || rows != rows_) pending_ += TooSmallScreen(cols, rows);
     renderer_.Invalidate();
@@ -289,6 +296,25 @@ void TerminalConsole::Hangup() {
   std::_Exit(129);
 }
 
+bool TerminalConsole::NextEvent(ConsoleEvent& ev) {
+  while (parser_.Next(ev)) {
+    // Mouse reports from the margin of a larger terminal are nobody's.
+    if (ev.kind != ConsoleEvent::Mouse || renderer_.View().ToConsole(ev.x, ev.y)) return true;
+  }
+  return false;
+}
+
+void TerminalConsole::TakeKeysWhileTooSmall() {
+  if (!tooSmall_) return;
+  // Keys typed at a screen the operator cannot see are not taken, but the
+  // notice's own keys end the program, the way every other end goes.
+  ConsoleEvent ev;
+  while (parser_.Next(ev)) {
+    const bool quit = ev.keyCode == keys::kEsc || ev.keyCode == CtrlLetterKey('C');
+    if (ev.kind == ConsoleEvent::Key && quit) ExitProgram(0);
+  }
+}
+
 bool TerminalConsole::WaitEvent(ConsoleEvent& ev, int timeoutMs) {
   Flush();
   const uint32_t start = HostTickCount();
@@ -297,9 +323,8 @@ bool TerminalConsole::WaitEvent(ConsoleEvent& ev, int timeoutMs) {
   int emptyReads = 0;
   for (;;) {
     parser_.Expire(HostTickCount());
-    // Keys typed at a screen the operator cannot see are not taken.
-    if (tooSmall_) parser_.DropEvents();
-    if (parser_.Next(ev)) return true;
+    TakeKeysWhileTooSmall();
+    if (NextEvent(ev)) return true;
     const uint32_t now = HostTickCount();
     int wait = -1;
     if (timeoutMs >= 0) {
@@ -329,12 +354,13 @@ bool TerminalConsole::WaitEvent(ConsoleEvent& ev, int timeoutMs) {
 bool TerminalConsole::EventPending() {
   if (!ReadInput()) Hangup();
   parser_.Expire(HostTickCount());
-  if (tooSmall_) parser_.DropEvents();
+  TakeKeysWhileTooSmall();
   return parser_.HasEvent();
 }
 
 void TerminalConsole::DiscardPending() {
   if (!ReadInput()) Hangup();
+  TakeKeysWhileTooSmall();
   parser_.DropEvents();
 }
 

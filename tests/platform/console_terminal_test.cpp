@@ -46,6 +46,7 @@ class PtyTest : public ::testing::Test {
   // Runs body in a child whose controlling terminal is the pty; the child
   // ends with body's result as its exit code.
   void Start(const std::function<int(Console&)>& body) {
+    output_.clear();
     pid_ = fork();
     ASSERT_GE(pid_, 0);
     if (pid_ == 0) {
@@ -186,7 +187,7 @@ TEST_F(PtyTest, SmallTerminalAsksForRoomAndDropsKeysMeanwhile) {
     if (!con.WaitEvent(ev, 5000)) return 20;
     return ev.keyCode == 0x1C0D ? 0 : 21;
   });
-  ASSERT_TRUE(WaitFor("potrzeba 80×25"));
+  ASSERT_TRUE(WaitFor("potrzeba 80×24"));
   EXPECT_NE(output_.find("(teraz 60×20)"), std::string::npos);
   EXPECT_EQ(output_.find("Ekran programu"), std::string::npos);
   Type("x");
@@ -213,15 +214,50 @@ TEST_F(PtyTest, ResizeRedrawsTheWholeScreen) {
   output_.clear();
   Resize(90, 30);
   // The redraw may reach the pseudo-terminal in several reads: wait for the
-  // clear, then for the last row drawn after it.
+  // clear, then for the last row drawn after it, centred.
   ASSERT_TRUE(WaitFor("\x1b[2J"));
   const size_t clear = output_.find("\x1b[2J");
-  const auto redrawn = [&] { return output_.find("\x1b[25;1H", clear) != std::string::npos; };
+  const auto redrawn = [&] { return output_.find("\x1b[27;6H", clear) != std::string::npos; };
   for (int i = 0; i < 250 && !redrawn(); ++i) Pump(20);
   ASSERT_TRUE(redrawn());
   EXPECT_NE(output_.find("pierwszy", clear), std::string::npos);
   Type("\r");
   EXPECT_TRUE(WIFEXITED(Finish()));
+}
+
+TEST_F(PtyTest, KeysAndMouseReachTheScreenOnShortAndLargeTerminals) {
+  struct Case {
+    int cols, rows;
+    const char* row3;    // where row 3 of the screen starts on the terminal
+    const char* margin;  // presses beside the screen, which reach nobody
+    const char* click;   // a press on column 10 of row 3
+  };
+  const Case cases[] = {
+      {80, 24, "\x1b[2;10H", "", "\x1b[<0;10;2M"},
+      {80, 25, "\x1b[3;10H", "", "\x1b[<0;10;3M"},
+      {90, 30, "\x1b[5;15H", "\x1b[<0;5;3M\x1b[<0;20;30M\x1b[<0;86;4M", "\x1b[<0;15;5M"}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::to_string(k.cols) + "x" + std::to_string(k.rows));
+    Resize(k.cols, k.rows);
+    // A page's top: the title, the ruled line under it, a field in row 3.
+    Start([](Console& con) {
+      Show(con, "Tytuł programu");
+      for (int c = 1; c < 80; ++c) con.Put(c, 2, 0xC4, 0x0F);
+      int col = 10;
+      for (char ch : Pl("pole: żółw")) con.Put(col++, 3, static_cast<uint8_t>(ch), 0x1F);
+      ConsoleEvent ev;
+      if (!con.WaitEvent(ev, 5000) || ev.keyCode != 0x1C0D) return 31;
+      if (!con.WaitEvent(ev, 5000) || ev.kind != ConsoleEvent::Mouse) return 32;
+      return ev.x == 10 && ev.y == 3 && ev.buttons == 1 ? 0 : 33;
+    });
+    ASSERT_TRUE(WaitFor("pole: żółw"));
+    EXPECT_EQ(output_.find("potrzeba"), std::string::npos);
+    EXPECT_NE(output_.find(std::string(k.row3) + "\x1b[97;44mpole"), std::string::npos);
+    Type("\r" + std::string(k.margin) + k.click);
+    const int status = Finish();
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
 }
 
 }  // namespace
