@@ -14,7 +14,9 @@ namespace qm {
 // the program waits until it is resized (or Esc ends it).
 std::unique_ptr<Console> MakeConsole(std::string& error);
 
-// Program path and arguments from main()'s argv, converted to CP852.
+// Program path and arguments from main()'s argv, converted to CP852; the
+// process-wide signal settings (POSIX: a file-size limit makes writes
+// fail instead of killing the program).
 void InitProcess(int argc, char** argv);
 
 }  // namespace qm

@@ -56,13 +56,43 @@ void Wake() {
   errno = saved;
 }
 
-void OnFatalSignal(int sig) {
-  // Installed with SA_RESETHAND: the re-raised signal takes its default
-  // action once this handler returns.
+// Signals that end the program: the terminal goes back first, then the
+// signal takes its course.
+constexpr int kFatalSignals[] = {SIGTERM, SIGINT, SIGHUP,  SIGQUIT, SIGABRT,
+                                 SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+// What was installed before: a sanitizer's handler, say, whose report must
+// still be written (now on the normal screen).
+struct sigaction g_previous[NSIG];
+
+void OnFatalSignal(int sig, siginfo_t* info, void* context) {
   const int saved = errno;
   RestoreTerminal();
+  const struct sigaction& before = g_previous[sig];
+  if (before.sa_flags & SA_SIGINFO) {
+    if (before.sa_sigaction) before.sa_sigaction(sig, info, context);
+  } else if (before.sa_handler != SIG_DFL && before.sa_handler != SIG_IGN) {
+    before.sa_handler(sig);
+  }
+  // Installed with SA_RESETHAND, so the disposition is the default again:
+  // the signal raised here is blocked until this handler returns, then ends
+  // the process with the status (and core dump) the signal itself gives. A
+  // fault would also come back on the faulting instruction.
   raise(sig);
   errno = saved;
+}
+
+// A stack of its own for the handlers, so that a crash by stack overflow
+// still gives the terminal back. One already set up (by a sanitizer) is
+// kept.
+void EnsureSignalStack() {
+  static char stack[64 * 1024];
+  stack_t current;
+  if (sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE)) return;
+  stack_t ours;
+  ours.ss_sp = stack;
+  ours.ss_size = sizeof stack;
+  ours.ss_flags = 0;
+  sigaltstack(&ours, nullptr);
 }
 
 void OnStop(int) {
@@ -100,8 +130,15 @@ void InstallHandlers() {
   static bool done = false;
   if (done) return;
   done = true;
-  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL})
-    Install(sig, OnFatalSignal, SA_RESETHAND);
+  EnsureSignalStack();
+  for (int sig : kFatalSignals) {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_sigaction = OnFatalSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_SIGINFO | SA_RESETHAND | SA_ONSTACK;
+    sigaction(sig, &sa, &g_previous[sig]);
+  }
   Install(SIGTSTP, OnStop, SA_RESTART);
   Install(SIGWINCH, OnResize, SA_RESTART);
   Install(SIGCONT, OnContinue, SA_RESTART);

@@ -1,20 +1,24 @@
 // The terminal backend on a pseudo-terminal: a child process takes it as
 // its controlling terminal and runs the console; the test plays the
-// terminal on the other side.
+// terminal on the other side. Also the process's own signal settings.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <functional>
 
 #include "base/cp852.h"
+#include "platform/backend.h"
 #include "platform/console_terminal.h"
+#include "platform/host_fs.h"
 #include "platform/terminal_render.h"
 
 namespace qm {
@@ -44,8 +48,9 @@ class PtyTest : public ::testing::Test {
     ioctl(master_, TIOCSWINSZ, &ws);
   }
   // Runs body in a child whose controlling terminal is the pty; the child
-  // ends with body's result as its exit code.
-  void Start(const std::function<int(Console&)>& body) {
+  // ends with body's result as its exit code. before runs in the child
+  // before the console is opened.
+  void Start(const std::function<int(Console&)>& body, const std::function<void()>& before = {}) {
     output_.clear();
     pid_ = fork();
     ASSERT_GE(pid_, 0);
@@ -53,6 +58,7 @@ class PtyTest : public ::testing::Test {
       setsid();
       const int slave = open(slaveName_.c_str(), O_RDWR);
       if (slave < 0) _exit(90);
+      if (before) before();
       std::string error;
       std::unique_ptr<Console> con = OpenTerminalConsole(error);
       if (!con) _exit(91);
@@ -258,6 +264,83 @@ TEST_F(PtyTest, KeysAndMouseReachTheScreenOnShortAndLargeTerminals) {
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
   }
+}
+
+int WaitForever(Console& con) {
+  Show(con, "czekam");
+  ConsoleEvent ev;
+  con.WaitEvent(ev, -1);
+  return 40;
+}
+
+void ExitFromHandler(int, siginfo_t*, void*) { _exit(42); }
+
+// Every way out gives the terminal back: the size notice's keys end the
+// program with exit code 0; a crash signal still ends it as the signal
+// does, or through a handler that was there first (a sanitizer's, say).
+TEST_F(PtyTest, NoticeKeysAndCrashSignalsGiveTheTerminalBack) {
+  struct Case {
+    int cols;
+    const char* key;  // typed, else the signal sent
+    int sig;
+    bool handlerBefore;
+    int exitCode;  // -1: ended by the signal
+  };
+  const struct termios before = PtyModes();
+  const Case cases[] = {{79, "\x1b", 0, false, 0},      {79, "\x03", 0, false, 0},
+                        {80, "", SIGSEGV, false, -1}, {80, "", SIGBUS, false, -1},
+                        {80, "", SIGFPE, false, -1},  {80, "", SIGILL, false, -1},
+                        {80, "", SIGABRT, false, -1}, {80, "", SIGSEGV, true, 42}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.sig ? strsignal(k.sig) : k.key) + (k.handlerBefore ? " after another" : ""));
+    Resize(k.cols, 30);
+    Start(WaitForever, [&k] {
+      // No core files, and none of the test program's own handlers.
+      struct rlimit none {};
+      setrlimit(RLIMIT_CORE, &none);
+      for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(sig, SIG_DFL);
+      struct sigaction sa {};
+      sa.sa_sigaction = ExitFromHandler;
+      sa.sa_flags = SA_SIGINFO;
+      if (k.handlerBefore) sigaction(k.sig, &sa, nullptr);
+    });
+    ASSERT_TRUE(WaitFor(*k.key ? "Esc - koniec programu" : "czekam"));
+    EXPECT_FALSE(PtyModes().c_lflag & (ICANON | ECHO));
+    if (*k.key) Type(std::string("x") + k.key);
+    else kill(pid_, k.sig);
+    const int status = Finish();
+    if (k.exitCode >= 0)
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == k.exitCode) << status;
+    else
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == k.sig) << status;
+    EXPECT_EQ(PtyModes().c_lflag, before.c_lflag);
+    EXPECT_NE(output_.find(kTerminalLeave), std::string::npos);
+  }
+}
+
+// A file-size limit (ulimit -f) makes a write fail like a full disk, with
+// or without a terminal; it does not kill the program halfway through.
+TEST(FileSizeLimit, AWriteBeyondItFailsAndTheProgramGoesOn) {
+  const std::string path = "/tmp/qm-fsize-" + std::to_string(getpid());
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    char name[] = "qm19-20", *argv[] = {name, nullptr};
+    InitProcess(1, argv);
+    const struct rlimit limit = {4096, 4096};
+    std::unique_ptr<FileSystem> fs = MakeHostFileSystem();
+    FileHandle h;
+    const std::string block(3000, 'x');
+    uint32_t put = 0;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0 || fs->Create(path, h) != kOk ||
+        fs->Write(h, block.data(), 3000, put) != kOk)
+      _exit(90);
+    _exit(fs->Write(h, block.data(), 3000, put) != kOk ? 0 : 91);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  unlink(path.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
