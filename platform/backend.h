@@ -11,11 +11,13 @@ namespace qm {
 // The console: a key script when QMKEYS names one (QMSCREEN then names the
 // screen dump file), else the terminal. Null with a message in error when
 // neither can be had (no terminal, an unreadable or broken script). A
-// terminal smaller than 80x25 is no error: it shows what size it needs and
-// the program waits until it is resized.
+// terminal smaller than 80x24 is no error: it shows what size it needs and
+// the program waits until it is resized (or Esc ends it).
 std::unique_ptr<Console> MakeConsole(std::string& error);
 
-// Program path and arguments from main()'s argv, converted to CP852.
+// Program path and arguments from main()'s argv, converted to CP852; the
+// process-wide signal settings (POSIX: a file-size limit makes writes
+// fail instead of killing the program).
 void InitProcess(int argc, char** argv);
 
 // The process's standard output and error, for the texts the program writes

@@ -1,4 +1,5 @@
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -74,6 +75,9 @@ std::unique_ptr<Console> MakeConsole(std::string& error) {
 }
 
 void InitProcess(int argc, char** argv) {
+  // Over a file-size limit a write is to fail like any other (the file
+  // layer reports it), not to kill the program halfway through a company.
+  signal(SIGXFSZ, SIG_IGN);
   SetProgramFilePath(Utf8ToCp852(ExecutablePath(argc > 0 ? argv[0] : nullptr)));
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(Utf8ToCp852(argv[i]));

@@ -12,6 +12,8 @@
 #include "platform/console_terminal.h"
 #include "platform/host_time.h"
 #include "platform/input_parser.h"
+#include "platform/key_table.h"
+#include "platform/process.h"
 #include "platform/terminal_render.h"
 
 namespace qm {
@@ -54,13 +56,43 @@ void Wake() {
   errno = saved;
 }
 
-void OnFatalSignal(int sig) {
-  // Installed with SA_RESETHAND: the re-raised signal takes its default
-  // action once this handler returns.
+// Signals that end the program: the terminal goes back first, then the
+// signal takes its course.
+constexpr int kFatalSignals[] = {SIGTERM, SIGINT, SIGHUP,  SIGQUIT, SIGABRT,
+                                 SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+// What was installed before: a sanitizer's handler, say, whose report must
+// still be written (now on the normal screen).
+struct sigaction g_previous[NSIG];
+
+void OnFatalSignal(int sig, siginfo_t* info, void* context) {
   const int saved = errno;
   RestoreTerminal();
+  const struct sigaction& before = g_previous[sig];
+  if (before.sa_flags & SA_SIGINFO) {
+    if (before.sa_sigaction) before.sa_sigaction(sig, info, context);
+  } else if (before.sa_handler != SIG_DFL && before.sa_handler != SIG_IGN) {
+    before.sa_handler(sig);
+  }
+  // Installed with SA_RESETHAND, so the disposition is the default again:
+  // the signal raised here is blocked until this handler returns, then ends
+  // the process with the status (and core dump) the signal itself gives. A
+  // fault would also come back on the faulting instruction.
   raise(sig);
   errno = saved;
+}
+
+// A stack of its own for the handlers, so that a crash by stack overflow
+// still gives the terminal back. One already set up (by a sanitizer) is
+// kept.
+void EnsureSignalStack() {
+  static char stack[64 * 1024];
+  stack_t current;
+  if (sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE)) return;
+  stack_t ours;
+  ours.ss_sp = stack;
+  ours.ss_size = sizeof stack;
+  ours.ss_flags = 0;
+  sigaltstack(&ours, nullptr);
 }
 
 void OnStop(int) {
@@ -98,8 +130,15 @@ void InstallHandlers() {
   static bool done = false;
   if (done) return;
   done = true;
-  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL})
-    Install(sig, OnFatalSignal, SA_RESETHAND);
+  EnsureSignalStack();
+  for (int sig : kFatalSignals) {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_sigaction = OnFatalSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_SIGINFO | SA_RESETHAND | SA_ONSTACK;
+    sigaction(sig, &sa, &g_previous[sig]);
+  }
   Install(SIGTSTP, OnStop, SA_RESTART);
   Install(SIGWINCH, OnResize, SA_RESTART);
   Install(SIGCONT, OnContinue, SA_RESTART);
@@ -115,6 +154,7 @@ class TerminalConsole : public Console {
 
   void SetTitle(const std::string& cp852) override {
     pending_ += TitleSequence(cp852);
+    renderer_.SetTitle(cp852);
     Flush();
   }
   void Flush() override;
@@ -138,6 +178,8 @@ class TerminalConsole : public Console {
   bool EnterRawMode();
   void HandleSignals();
   void CheckSize();
+  bool NextEvent(ConsoleEvent& ev);
+  void TakeKeysWhileTooSmall();
   // Reads what the terminal has sent, without waiting. False when the
   // terminal is gone. got: the number of bytes read.
   bool ReadInput(size_t* got = nullptr);
@@ -207,7 +249,9 @@ void TerminalConsole::CheckSize() {
     cols = ws.ws_col;
     rows = ws.ws_row;
   }
-  const bool small = cols < kCols || rows < kRows;
+  renderer_.SetTerminalSize(cols, rows);
+  parser_.SetMouseArea(cols, rows);
+  const bool small = !TerminalLargeEnough(cols, rows);
   if (small) {
     if (!tooSmall_ || cols != cols_ || rows != rows_) pending_ += TooSmallScreen(cols, rows);
     renderer_.Invalidate();
@@ -289,6 +333,25 @@ void TerminalConsole::Hangup() {
   std::_Exit(129);
 }
 
+bool TerminalConsole::NextEvent(ConsoleEvent& ev) {
+  while (parser_.Next(ev)) {
+    // Mouse reports from the margin of a larger terminal are nobody's.
+    if (ev.kind != ConsoleEvent::Mouse || renderer_.View().ToConsole(ev.x, ev.y)) return true;
+  }
+  return false;
+}
+
+void TerminalConsole::TakeKeysWhileTooSmall() {
+  if (!tooSmall_) return;
+  // Keys typed at a screen the operator cannot see are not taken, but the
+  // notice's own keys end the program, the way every other end goes.
+  ConsoleEvent ev;
+  while (parser_.Next(ev)) {
+    const bool quit = ev.keyCode == keys::kEsc || ev.keyCode == CtrlLetterKey('C');
+    if (ev.kind == ConsoleEvent::Key && quit) ExitProgram(0);
+  }
+}
+
 bool TerminalConsole::WaitEvent(ConsoleEvent& ev, int timeoutMs) {
   Flush();
   const uint32_t start = HostTickCount();
@@ -297,9 +360,8 @@ bool TerminalConsole::WaitEvent(ConsoleEvent& ev, int timeoutMs) {
   int emptyReads = 0;
   for (;;) {
     parser_.Expire(HostTickCount());
-    // Keys typed at a screen the operator cannot see are not taken.
-    if (tooSmall_) parser_.DropEvents();
-    if (parser_.Next(ev)) return true;
+    TakeKeysWhileTooSmall();
+    if (NextEvent(ev)) return true;
     const uint32_t now = HostTickCount();
     int wait = -1;
     if (timeoutMs >= 0) {
@@ -329,12 +391,13 @@ bool TerminalConsole::WaitEvent(ConsoleEvent& ev, int timeoutMs) {
 bool TerminalConsole::EventPending() {
   if (!ReadInput()) Hangup();
   parser_.Expire(HostTickCount());
-  if (tooSmall_) parser_.DropEvents();
+  TakeKeysWhileTooSmall();
   return parser_.HasEvent();
 }
 
 void TerminalConsole::DiscardPending() {
   if (!ReadInput()) Hangup();
+  TakeKeysWhileTooSmall();
   parser_.DropEvents();
 }
 

@@ -3,6 +3,7 @@
 // the CP852 codec, and key and mouse events turned into the PC key codes.
 #include <windows.h>
 
+#include <csignal>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -332,11 +333,29 @@ class Win32Console : public Console {
 };
 
 Win32Console* g_console = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
 
 BOOL WINAPI OnControl(DWORD) {
   // Ctrl+C, Ctrl+Break, closing the window: give the console back first.
   if (g_console) g_console->Shutdown();
   return FALSE;
+}
+
+// A crash gives the console back too: its input mode (without echo or line
+// editing) and the active screen buffer would otherwise stay as the program
+// set them. The crash then goes on as it would have (an earlier filter,
+// error reporting, the exception's exit code).
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
+  if (g_console) g_console->Shutdown();
+  return g_previousFilter ? g_previousFilter(info) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// abort() (std::terminate among others) raises SIGABRT, which is no
+// exception.
+void OnAbort(int sig) {
+  if (g_console) g_console->Shutdown();
+  signal(sig, SIG_DFL);
+  raise(sig);
 }
 
 std::string Narrow(const wchar_t* w) {
@@ -357,6 +376,8 @@ std::unique_ptr<Console> MakeConsole(std::string& error) {
   if (!con->Start(error)) return nullptr;
   g_console = con.get();
   SetConsoleCtrlHandler(OnControl, TRUE);
+  g_previousFilter = SetUnhandledExceptionFilter(OnUnhandledException);
+  signal(SIGABRT, OnAbort);
   return con;
 }
 

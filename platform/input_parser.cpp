@@ -169,7 +169,7 @@ void InputParser::EmitPaste() {
 void InputParser::EmitMouse(int b, int x, int y, bool release) {
   // Wheel turns and motion reports carry nothing the program acts on.
   if (b & (32 | 64 | 128)) return;
-  if (x < 1 || x > Console::kCols || y < 1 || y > Console::kRows) return;
+  if (x < 1 || x > mouseCols_ || y < 1 || y > mouseRows_) return;
   ConsoleEvent ev;
   ev.kind = ConsoleEvent::Mouse;
   ev.x = x;

@@ -34,6 +34,12 @@ class InputParser {
   // Drops the events not yet taken. A sequence still arriving is kept, so
   // its tail is not mistaken for typed characters.
   void DropEvents() { events_.clear(); }
+  // The terminal's size: mouse reports outside it are dropped, those inside
+  // keep the terminal's positions (the console maps them to its screen).
+  void SetMouseArea(int cols, int rows) {
+    mouseCols_ = cols;
+    mouseRows_ = rows;
+  }
 
  private:
   enum class Step { Done, NeedMore };
@@ -55,6 +61,7 @@ class InputParser {
   bool inPaste_ = false;
   std::string paste_;
   std::deque<ConsoleEvent> events_;
+  int mouseCols_ = Console::kCols, mouseRows_ = Console::kRows;
 };
 
 }  // namespace qm

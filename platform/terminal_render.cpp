@@ -28,6 +28,12 @@ void AppendMove(std::string& out, int row, int col) {
   out += 'H';
 }
 
+std::string Trimmed(const std::string& s) {
+  const size_t first = s.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
 }  // namespace
 
 std::string Base64(const std::string& bytes) {
@@ -63,13 +69,15 @@ std::string ClipboardSequence(const std::string& cp852) {
 }
 
 std::string TooSmallScreen(int cols, int rows) {
-  const std::string lines[2] = {
-      "Okno terminala jest za małe: potrzeba " + std::to_string(Console::kCols) + "×" +
-          std::to_string(Console::kRows),
-      "(teraz " + std::to_string(cols) + "×" + std::to_string(rows) + ")"};
+  const std::string lines[3] = {
+      "Okno terminala jest za małe: potrzeba " + std::to_string(kMinTerminalCols) + "×" +
+          std::to_string(kMinTerminalRows),
+      "(teraz " + std::to_string(cols) + "×" + std::to_string(rows) + ")",
+      "Esc - koniec programu"};
   std::string out = "\x1b[0m\x1b[2J";
+  // The two lines about the size are centred; the key goes below them.
   const int top = rows >= 2 ? (rows - 2) / 2 + 1 : 1;
-  for (int i = 0; i < 2 && top + i <= (rows < 1 ? 1 : rows); ++i) {
+  for (int i = 0; i < 3 && top + i <= (rows < 1 ? 1 : rows); ++i) {
     // Cut to the width, counting characters, not bytes.
     std::string line;
     size_t pos = 0;
@@ -101,8 +109,27 @@ const char* CursorShapeSequence(CursorShape shape) {
   return shape == CursorShape::Tall ? "\x1b[1 q" : "\x1b[3 q";
 }
 
+void TerminalRenderer::SetTerminalSize(int cols, int rows) {
+  if (cols == cols_ && rows == rows_) return;
+  cols_ = cols;
+  rows_ = rows;
+  valid_ = false;
+}
+
+std::string TerminalRenderer::TitleChange(const Console& con) {
+  const std::string wanted = view_.hiddenInTitle ? Trimmed(con.RowText(view_.hiddenRow)) : title_;
+  if (wanted == shownTitle_) return {};
+  shownTitle_ = wanted;
+  return TitleSequence(wanted);
+}
+
 std::string TerminalRenderer::Frame(const Console& con, uint32_t dirtyRows, bool cursorDirty) {
-  std::string out;
+  const TerminalView view = ChooseView(con, cols_, rows_, view_.hiddenRow);
+  if (!(view == view_)) {
+    view_ = view;
+    valid_ = false;
+  }
+  std::string out = TitleChange(con);
   const bool full = !valid_;
   if (full) {
     // Default colours for the clear, so a larger terminal's margin stays
@@ -116,7 +143,9 @@ std::string TerminalRenderer::Frame(const Console& con, uint32_t dirtyRows, bool
   bool drawn = false;
   const auto& glyphs = Glyphs();
   for (int r = 0; r < Console::kRows; ++r) {
-    if (!full && !(dirtyRows & (1u << r))) continue;
+    const int termRow = view_.TerminalRow(r + 1);
+    // A row left out is drawn by the full frame that brings it back.
+    if (termRow == 0 || (!full && !(dirtyRows & (1u << r)))) continue;
     int first = -1, last = -1;
     for (int c = 0; c < Console::kCols; ++c) {
       const Cell cell = con.Get(c + 1, r + 1);
@@ -131,7 +160,7 @@ std::string TerminalRenderer::Frame(const Console& con, uint32_t dirtyRows, bool
       cursorVisible_ = false;
     }
     drawn = true;
-    AppendMove(out, r + 1, first + 1);
+    AppendMove(out, termRow, view_.TerminalCol(first + 1));
     for (int c = first; c <= last; ++c) {
       const Cell cell = con.Get(c + 1, r + 1);
       if (cell.attr != attr_) {
@@ -144,14 +173,14 @@ std::string TerminalRenderer::Frame(const Console& con, uint32_t dirtyRows, bool
   }
   if (!drawn && !cursorDirty) return out;
   const CursorShape shape = con.Shape();
-  if (shape == CursorShape::Hidden) {
+  int col = con.CursorCol(), row = con.CursorRow();
+  col = view_.TerminalCol(col < 1 ? 1 : (col > Console::kCols ? Console::kCols : col));
+  row = view_.TerminalRow(row < 1 ? 1 : (row > Console::kRows ? Console::kRows : row));
+  if (shape == CursorShape::Hidden || row == 0) {
     if (cursorVisible_) out += "\x1b[?25l";
     cursorVisible_ = false;
     return out;
   }
-  int col = con.CursorCol(), row = con.CursorRow();
-  col = col < 1 ? 1 : (col > Console::kCols ? Console::kCols : col);
-  row = row < 1 ? 1 : (row > Console::kRows ? Console::kRows : row);
   // After drawing, the terminal's cursor stands wherever the text ended.
   if (drawn || col != cursorCol_ || row != cursorRow_ || !cursorVisible_) AppendMove(out, row, col);
   cursorCol_ = col;

@@ -2,8 +2,11 @@
 // 16 colours, never a raw control byte.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "base/cp852.h"
 #include "platform/terminal_render.h"
+#include "platform/terminal_view.h"
 #include "tests/support/fake_console.h"
 
 namespace qm {
@@ -123,12 +126,82 @@ TEST(TerminalRender, TitleClipboardAndTheSizeMessage) {
   for (auto& [in, out] : b64) EXPECT_EQ(Base64(in), out) << in;
 
   const std::string msg = TooSmallScreen(60, 20);
-  EXPECT_NE(msg.find("Okno terminala jest za małe: potrzeba 80×25"), std::string::npos);
+  EXPECT_NE(msg.find("Okno terminala jest za małe: potrzeba 80×24"), std::string::npos);
   EXPECT_NE(msg.find("(teraz 60×20)"), std::string::npos);
   EXPECT_NE(msg.find("\x1b[10;"), std::string::npos);  // centred
+  EXPECT_NE(msg.find("\x1b[12;20HEsc - koniec programu"), std::string::npos);
   const std::string narrow = TooSmallScreen(10, 1);
   EXPECT_NE(narrow.find("\x1b[1;1HOkno termi"), std::string::npos);
   EXPECT_EQ(narrow.find("(teraz"), std::string::npos);
+}
+
+// A screen drawn from one letter per row: t text, d the text of the row
+// above again, - a ruled line, | an empty stretch of a box, . blanks,
+// o blanks with one cell on another background; T and C are t and . with
+// the cursor on them.
+void Draw(Console& con, const std::string& rows) {
+  for (int r = 1; r <= 25; ++r) {
+    const char kind = rows[static_cast<size_t>(r - 1)];
+    std::string text = "wiersz " + std::to_string(kind == 'd' ? r - 1 : r);
+    if (kind == '-') text = Cp852ToUtf8(std::string(79, '\xC4'));
+    if (kind == '|') text = "  │" + std::string(40, ' ') + "│";
+    if (kind == '.' || kind == 'o' || kind == 'C') text.clear();
+    for (int c = 1; c <= 80; ++c) con.Put(c, r, ' ', 0x07);
+    PutText(con, 1, r, text, 0x07);
+    if (kind == 'o') con.Put(40, r, ' ', 0x70);
+    if (kind == 'T' || kind == 'C') {
+      con.SetCursor(3, r);
+      con.SetCursorShape(CursorShape::Normal);
+    }
+  }
+}
+
+TEST(TerminalView, On24RowsTheRowLeftOutCarriesNothing) {
+  struct Case {
+    const char* what;
+    const char* rows;
+    int previous, hidden;
+    bool inTitle;
+  };
+  const Case cases[] = {
+      {"a page: the ruled line under the title", "t-ttt||tttttttttttttttttt", 0, 2, false},
+      {"the log: the blank row above the hint line", "ttttttttttttttttttttttt.t", 0, 24, false},
+      {"the row left out last time while it is empty", "t.ttttttttttttttttttttt.t", 24, 24, false},
+      {"... else row 2 first", "t.ttttttttttttttttttttt.t", 5, 2, false},
+      {"an empty stretch of a box, one row shorter", "ttttttttttt||tttttttttttt", 0, 13, false},
+      {"never the cursor's row", "tttttttttttttttttttttttCt", 0, 1, true},
+      {"blanks on two backgrounds carry something", "tttttttttttttttttttttttot", 0, 1, true},
+      {"nor does one of two rows of one text", "ttttttttttttdtttttttttttt", 0, 1, true},
+      {"all rows carry text: the title row to the title", "ttttttttttttttttttttttttt", 0, 1, true},
+      {"... the hint line when the cursor is on row 1", "Ttttttttttttttttttttttttt", 0, 25, true},
+  };
+  for (const Case& k : cases) {
+    test::FakeConsole con;
+    ASSERT_EQ(std::string(k.rows).size(), 25u) << k.what;
+    Draw(con, k.rows);
+    const TerminalView v = ChooseView(con, 86, 24, k.previous);
+    EXPECT_EQ(v, (TerminalView{3, 0, k.hidden, k.inTitle})) << k.what;
+  }
+  // Larger terminals centre the whole screen.
+  test::FakeConsole con;
+  for (auto [cols, rows, left, top] : {std::array{80, 25, 0, 0}, {90, 28, 5, 1}, {100, 30, 10, 2}})
+    EXPECT_EQ(ChooseView(con, cols, rows, 0), (TerminalView{left, top, 0, false})) << cols;
+}
+
+TEST(TerminalRender, ARowWithTextLeftOutIsShownAsTheWindowTitle) {
+  DamageConsole con;
+  Draw(con, std::string(25, 't'));
+  TerminalRenderer r;
+  r.SetTerminalSize(80, 24);
+  r.SetTitle("qm19-20");
+  const std::string out = Frame(r, con);
+  const std::string redraw = "\x1b[0m\x1b[2J\x1b[?25l\x1b[1;1H\x1b[37;40m";
+  EXPECT_EQ(out.rfind("\x1b]2;wiersz 1\x07" + redraw + "wiersz 2 ", 0), 0u);
+  con.Put(20, 1, 'z', 0x07);
+  EXPECT_EQ(Frame(r, con), "\x1b]2;wiersz 1           z\x07");
+  // A row to spare again: the program's title back, row 1 drawn again.
+  Draw(con, std::string(23, 't') + ".t");
+  EXPECT_EQ(Frame(r, con).rfind("\x1b]2;qm19-20\x07" + redraw + "wiersz 1 ", 0), 0u);
 }
 
 }  // namespace

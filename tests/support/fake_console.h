@@ -2,6 +2,7 @@
 // clock, and a record of tones.
 #pragma once
 #include <deque>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -55,8 +56,11 @@ class FakeConsole : public Console {
   void SetTitle(const std::string& cp852) override { title = cp852; }
   void Flush() override {
     ++flushes;
+    if (onFlush) onFlush(*this);
     dirtyRows_ = 0;
   }
+  // Sees every frame a terminal would draw.
+  std::function<void(const FakeConsole&)> onFlush;
   bool WaitEvent(ConsoleEvent& ev, int timeoutMs) override;
   bool EventPending() override { return typeAhead && !events_.empty(); }
   void DiscardPending() override {

@@ -125,20 +125,55 @@ scenario_start_and_quit_80x25() {
   qm_finish 0
 }
 
+# The 80x25 screen centred: 10 blank columns each side, 2 rows above and
+# 3 below.
 scenario_larger_terminal() {
   qm_start 100 30
-  check_title || return
-  # Nothing is drawn beyond the 80 columns and 25 rows.
+  qm_wait_for "$TITLE" || { fail "title line not shown"; return; }
+  qm_capture | sed -n 3p | grep -F -q -- "          $TITLE" || fail "title not centred on row 3"
+  qm_capture | sed -n 4p | grep -q "^          ─\{79\}" || fail "rule line not on row 4"
   # (sed counts characters in a UTF-8 locale; cut would count bytes)
-  qm_capture | sed -n 's/^.\{80\}//p' | grep -q '[^ ]' && fail "text beyond column 80"
-  [ -z "$(qm_capture | sed -n '26,30p' | tr -d ' ')" ] || fail "text below row 25"
+  qm_capture | sed -n 's/^\(.\{0,10\}\).*/\1/p' | grep -q '[^ ]' && fail "text left of column 11"
+  qm_capture | sed -n 's/^.\{90\}//p' | grep -q '[^ ]' && fail "text beyond column 90"
+  [ -z "$(qm_capture | sed -n '1,2p;28,30p' | tr -d ' ')" ] || fail "text above row 3 or below row 27"
   quit_program
   qm_finish 0
 }
 
+# 80x24: the ruled line under the title left out, every other row of the
+# page there, one row up; keys reach the page, and the next page and the
+# quit question work as at 80x25.
+scenario_page_usable_at_80x24() {
+  make_installation || return
+  qm_start 80 24
+  qm_wait_for "$TITLE" || { fail "title line not shown"; return; }
+  wait_for_clock || return
+  qm_wait_row 24 " PgDn-Dalej│" || { fail "hint line not on row 24"; return; }
+  page_rows 24 >"$DIR/page.24"
+  # The same page at 80x25, its rule line taken out, must be what 80x24 showed.
+  $TMUX_CMD resize-window -t qm -x 80 -y 25
+  qm_wait_row 25 " PgDn-Dalej│" || { fail "hint line not on row 25 at 80x25"; return; }
+  qm_wait_row 2 "─\{79\}" || { fail "no rule line at 80x25"; return; }
+  page_rows | sed 2d >"$DIR/page.25"
+  cmp -s "$DIR/page.24" "$DIR/page.25" ||
+    fail "80x24 lost rows: $(diff "$DIR/page.25" "$DIR/page.24" | head -5)"
+  $TMUX_CMD resize-window -t qm -x 80 -y 24
+  qm_wait_row 2 "  ┌─* Lokalizacja" || { fail "page not moved up at 80x24"; return; }
+  qm_keys -l "żółw"
+  qm_wait_for "/ZEV_2019/żółw" || fail "typed letters not shown"
+  qm_keys BSpace BSpace BSpace BSpace
+  qm_wait_for "/ZEV_2019/ " || fail "letters not taken back"
+  qm_keys PageDown
+  qm_wait_row 2 "  ┌─* Dane globalne, konfiguracyjne" || fail "page 2 not shown at 80x24"
+  qm_wait_row 24 " PgUp-Wstecz│PgDn-Dalej│" || fail "hint line not on the last row"
+  quit_program
+  qm_finish 0
+  rm -rf "$INST"
+}
+
 scenario_small_terminal_waits_for_resize() {
   qm_start 60 20
-  qm_wait_for "potrzeba 80×25" || { fail "no size message"; return; }
+  qm_wait_for "potrzeba 80×24" || { fail "no size message"; return; }
   qm_capture | grep -F -q "(teraz 60×20)" || fail "present size not shown"
   $TMUX_CMD resize-window -t qm -x 80 -y 25
   check_title || return
@@ -169,11 +204,26 @@ scenario_termination_gives_terminal_back() {
   qm_capture | grep -F -q "PROGRAM DO" && fail "program screen left on the terminal"
 }
 
-# The screen rows 1..25, 80 columns each, trailing blanks and the clock's
-# seconds taken out (the clock may tick between two captures).
+# page_rows [ROWS [TOP LEFT]]: the screen's rows (25 unless told) from
+# the pane, starting after TOP rows and LEFT columns of margin, 80 columns
+# each, trailing blanks and the clock's seconds taken out (the clock may
+# tick between two captures).
 page_rows() {
-  qm_capture | head -25 | sed -e 's/^\(.\{0,80\}\).*/\1/' -e 's/ *$//' \
-    -e 's/[0-9][0-9]:[0-9][0-9]:[0-9][0-9]/hh:mm:ss/g'
+  qm_capture | sed -n "$((${2:-0} + 1)),$((${2:-0} + ${1:-25}))p" |
+    sed -e "s/^.\{${3:-0}\}//" -e 's/^\(.\{0,80\}\).*/\1/' -e 's/ *$//' \
+      -e 's/[0-9][0-9]:[0-9][0-9]:[0-9][0-9]/hh:mm:ss/g'
+}
+
+# qm_wait_row ROW PATTERN: true once row ROW of the pane matches PATTERN (a
+# basic regular expression, anchored at the row's start).
+qm_wait_row() {
+  tries=100
+  while [ "$tries" -gt 0 ]; do
+    qm_capture | sed -n "$1p" | grep -q -- "^$2" && return 0
+    sleep 0.05
+    tries=$((tries - 1))
+  done
+  return 1
 }
 
 # The clock in the top-right corner is first drawn when the second turns
@@ -196,21 +246,34 @@ scenario_resize_redraws_the_page() {
   page_rows >"$DIR/page.before"
   # Too small: the page gives way to the size message ...
   $TMUX_CMD resize-window -t qm -x 70 -y 20
-  qm_wait_for "potrzeba 80×25" || { fail "no size message after shrinking"; return; }
-  # ... and a larger window must show the whole page again, as it was.
+  qm_wait_for "potrzeba 80×24" || { fail "no size message after shrinking"; return; }
+  # ... and a larger window must show the whole page again, as it was,
+  # centred (one row above it, five columns left of it).
   $TMUX_CMD resize-window -t qm -x 90 -y 28
   qm_wait_for "$TITLE" || { fail "page not redrawn after growing"; return; }
-  sleep 0.3
-  page_rows >"$DIR/page.after"
+  qm_wait_row 26 "      PgDn-Dalej│" || { fail "page not centred after growing"; return; }
+  page_rows 25 1 5 >"$DIR/page.after"
   cmp -s "$DIR/page.before" "$DIR/page.after" ||
     fail "page differs after the resize: $(diff "$DIR/page.before" "$DIR/page.after" | head -5)"
   # Back to 80x25 without passing through a small size: still the same page.
   $TMUX_CMD resize-window -t qm -x 80 -y 25
-  sleep 0.3
+  qm_wait_row 25 " PgDn-Dalej│" || { fail "page not back in place at 80x25"; return; }
   page_rows >"$DIR/page.again"
   cmp -s "$DIR/page.before" "$DIR/page.again" || fail "page differs after returning to 80x25"
   quit_program
   qm_finish 0
+}
+
+# Esc and Ctrl+C in the size notice end the program cleanly (exit code 0,
+# the terminal given back).
+scenario_esc_in_size_notice_ends_the_program() {
+  for key in Escape C-c; do
+    qm_start 70 20
+    qm_wait_for "Esc - koniec programu" || { fail "no size message"; return; }
+    qm_keys "$key"
+    qm_finish 0
+    [ "$($TMUX_CMD display -p -t qm '#{alternate_on}')" = 0 ] || fail "alternate screen still on after $key"
+  done
 }
 
 # A hang-up (the terminal window closed, the SSH link lost) ends the program
@@ -238,6 +301,19 @@ scenario_no_terminal_exits_with_2() {
   grep -q "no terminal to run in" "$DIR/err" || fail "no clear message: $(cat "$DIR/err")"
 }
 
+# make_installation: a generated installation in $INST, the path file and
+# the key script of a whole run in $DIR; false (skipped) without qm-sample.
+make_installation() {
+  SAMPLE=$(dirname "$BINARY")/qm-sample
+  [ -x "$SAMPLE" ] || { echo "qm-sample not found: $CASE skipped"; return 1; }
+  DIR="$WORK/$CASE"
+  mkdir -p "$DIR"
+  # The paths page holds 50 characters: the installation lives at a short path.
+  INST=$(mktemp -d /tmp/qmw.XXXXXX)
+  "$SAMPLE" "$INST" --path-file "$DIR/qm19-20" --keys "$DIR/keys" >/dev/null ||
+    { fail "sample not generated"; return 1; }
+}
+
 # Key-script names as tmux key names.
 tmux_key() {
   case "$1" in
@@ -251,14 +327,7 @@ tmux_key() {
 # Tab and Space on its controls, the pages by PgDn, F5, the company list,
 # the questions of the run, the end line and "Nacisnij Enter".
 scenario_whole_transfer_with_real_keys() {
-  SAMPLE=$(dirname "$BINARY")/qm-sample
-  [ -x "$SAMPLE" ] || { echo "qm-sample not found: whole transfer skipped"; return; }
-  DIR="$WORK/$CASE"
-  mkdir -p "$DIR"
-  # The paths page holds 50 characters: the installation lives at a short path.
-  INST=$(mktemp -d /tmp/qmw.XXXXXX)
-  "$SAMPLE" "$INST" --path-file "$DIR/qm19-20" --keys "$DIR/keys" >/dev/null ||
-    { fail "sample not generated"; return; }
+  make_installation || return
   qm_start 80 25
   qm_wait_for " Lokalizacja " || { fail "page 1 not shown"; return; }
   # Tab to the target field, Tab to "zapisz ustawienie lokalizacji", Space
