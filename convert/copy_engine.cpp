@@ -9,6 +9,7 @@
 #include "fileio/text_file.h"
 #include "platform/host_fs.h"
 #include "run/progress_log.h"
+#include "run/run_report.h"
 #include "run/run_settings.h"
 #include "tui/events.h"
 
@@ -269,6 +270,7 @@ bool KeepExistingFile(const std::string& name) {
     DrainKeyboard();
     key = ev.extended ? 0 : UpperAscii(ev.ch);
   } while (key != 'A' && key != 'N' && key != 'W' && key != 'Z');
+  ReportAnswer(std::string(1, static_cast<char>(key)));
   LogLine("");
   switch (key) {
     case 'A':

@@ -14,6 +14,7 @@
 #include "run/ledger_entry_layout.h"
 #include "run/progress_log.h"
 #include "run/repayment_layout.h"
+#include "run/run_report.h"
 #include "run/run_settings.h"
 #include "tui/message_box.h"
 
@@ -140,6 +141,9 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
         stop = true;
         break;
       }
+      ReportLine(Pl("  skreślono w 2019: ") + journalName + " #" + Num(i) + " " +
+                 DateToText(GetDate(entry, kEntryDate)) + " " + GetText(entry, kEntryDocNumber, kDocNumberCap) +
+                 Pl(" -> ") + name2020);
       PutU16(entry, kEntryFlags, kEntryStruckOut);
       if (Fs().Seek(h, (i - 1) * kLedgerRecSize) != kOk) {
         ErrorBox(CentredLines({Pl("Błąd Seek celem zapisu poprawki #") + Num(i),

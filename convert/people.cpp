@@ -11,6 +11,7 @@
 #include "platform/console.h"
 #include "run/package_config.h"
 #include "run/progress_log.h"
+#include "run/run_report.h"
 #include "run/run_settings.h"
 #include "tui/events.h"
 
@@ -118,6 +119,7 @@ bool ConvertStaffRecord(const uint8_t* src, uint8_t* dst) {
       do {
         k = AnswerKey(true);
       } while (k != 'T' && k != 'N' && k != 'W');
+      ReportAnswer(std::string(1, static_cast<char>(k)));
       carry = k != 'N';
       // W: this one and every following person of this company's file.
       if (k == 'W') StaffModeNow = 0;
@@ -178,6 +180,7 @@ bool AskTaxFormPerson(const uint8_t* form) {
     do {
       k = AnswerKey(true);
     } while (k != 'T' && k != 'N');
+    ReportAnswer(std::string(1, static_cast<char>(k)));
     carry = k == 'T';
   }
   LogLine("");

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "base/cp852.h"
+#include "driver/page_texts.h"
 #include "driver/wizard.h"
 #include "platform/host_fs.h"
 #include "run/progress_log.h"
@@ -53,11 +54,6 @@ class CompanyDataForm : public WizardPage {
   }
 };
 
-std::vector<std::string> PlItems(std::initializer_list<const char*> texts) {
-  std::vector<std::string> out;
-  for (const char* t : texts) out.push_back(Pl(t));
-  return out;
-}
 
 void AddPageButtons(DialogForm& page, bool forward) {
   page.Insert(PushButton::Init(14, 19, 14, 1, "<< Wstecz", CMD_BACK));
@@ -70,37 +66,19 @@ void AddPageButtons(DialogForm& page, bool forward) {
 std::unique_ptr<DialogForm> CompanyDataPage() {
   auto page = DialogForm::Init<CompanyDataForm>(3, 3, 76, 22, " Dane firmowe  ");
   if (!page) return nullptr;
-  const std::vector<std::string> dataItems = PlItems({
-      "dane tekstowe firmy",
-      "dane pracowników, właścicieli *)",
-      "dane rodzin ww                *)",
-      "dane do PIT-D  **)",
-      "bazę adresów lokalnych",
-      "bazę automatów sprzedaży",
-      "bazę automatów zakupów",
-      "bazę stalych F1..F10, Notatnik",
-      "baze przekazów pieniężnych",
-      "ustawienia składnikow wynagrodzeń",
-      "Dane ZUS-PEL ZUS_PEL.INI",
-      "środki trwałe umożone jednorazowo",
-      "ustawienia danych na przelewach",
-      "bazę dowodów wewnętrznych",
-      "bazę wystawionych odsetek",
-      "listę pojazdów na cele VAT",
-  });
+  const std::vector<std::string> dataItems = PlItems(kCompanyItemTexts);
   page->items = page->Insert(std::make_unique<CompanyItemsGroup>(
       TextLabel::Init(2, 1, "Zaznaczam do kopiowania :"), 3, 2, dataItems, CompanyDataItems));
   page->Insert(RadioGroup::Init(TextLabel::Init(41, 1, Pl("*) Dane - przenieś :")), 42, 2,
-                                PlItems({"wszystkich", "zatrudnionych na 31.12.2019", "pytaj sie o każdego"}),
+                                PlItems(kStaffModeTexts),
                                 StaffMode));
   page->Insert(RadioGroup::Init(TextLabel::Init(41, 5, Pl("**) z PID-5 - przenieś :")), 42, 6,
-                                PlItems({"wszystkich", "pytaj sie o każdego"}), Pid5Mode));
+                                PlItems(kPid5ModeTexts), Pid5Mode));
   page->Insert(CheckGroup::Init(TextLabel::Init(41, 8, Pl("Wprowadzone już w 2020 roku ")), 42, 9,
-                                PlItems({"dokumenty księgowe", "wynagrodzenia pracowników", "umowy zlecenia",
-                                         "noty księgowe", "Deklaracje DRA"}),
+                                PlItems(kEntered2020Texts),
                                 Entered2020Items));
   page->Insert(CheckGroup::Init(TextLabel::Init(41, 14, "Programy \"DLL\""), 42, 15,
-                                {"ST 310/320 \"Ferro/qm\"", "KM 310 \"Ferro\"", "KM 320 \"qm\""},
+                                PlItems(kAddOnTexts),
                                 AddOnItems));
   AddPageButtons(*page, true);
   page->SetHintLine(HintLine::Init({{"PgUp-Wstecz", kKeyPgUp, CMD_BACK}, {"PgDn-Dalej", kKeyPgDn, CMD_NEXT}}));
@@ -120,7 +98,7 @@ std::unique_ptr<DialogForm> StartPage() {
   auto page = DialogForm::Init<WizardPage>(3, 3, 76, 22, " START KOPIOWANIA ", 0, 4);
   if (!page) return nullptr;
   page->Insert(CheckGroup::Init(TextLabel::Init(3, 3, "Co pokopiowac :"), 4, 4,
-                                PlItems({"Dane Globalne z", "Dane pózniej wskazanych firm"}), StartOptions));
+                                PlItems(kStartItemTexts), StartOptions));
   // The note after the field is the field's caption: forms give every
   // caption to a control, and this one reads as the field's explanation.
   page->Insert(EditField::Init(TextLabel::Init(32, 4, "(tylko z 990) do #BIN020"), 24, 4, 7,

@@ -5,6 +5,7 @@
 #include "convert/company_transfer.h"
 #include "driver/company_list.h"
 #include "driver/company_selection.h"
+#include "driver/run_report_texts.h"
 #include "driver/safe_transfer.h"
 #include "driver/wizard.h"
 #include "fileio/shared_file.h"
@@ -44,6 +45,7 @@ void TransferCompanies() {
   const TextWindowRect window = CurrentTextWindow();
   int32_t count = 0;
   if (ChooseCompanies(count)) {
+    ReportChosenCompanies();
     const std::string path = TargetRoot + CompanyListName;
     SetCompanyListFile(path);
     SharedFilePtr<CompanyListFile> list = OpenTargetList(path);

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "base/cp852.h"
+#include "driver/page_texts.h"
 #include "driver/wizard.h"
 #include "run/run_settings.h"
 #include "tui/message_box.h"
@@ -11,19 +12,7 @@ namespace qm {
 std::unique_ptr<DialogForm> GlobalDataPage() {
   auto page = DialogForm::Init<WizardPage>(3, 3, 76, 22, Pl(" Dane globalne, konfiguracyjne "), 0, 2);
   if (!page) return nullptr;
-  const std::vector<std::string> items = {
-      Pl("Globalnę bazę adresów"),
-      "---",
-      Pl("Bazę stałych F1..F10"),
-      Pl("Dane BIURA do wystawienia rachunków"),
-      Pl("Dane konfiguracji DLL z ZEV_QM.INI"),
-      Pl("Stałe podatkowe na 2019 rok"),
-      Pl("Ustawienia składników wynagrodzeń"),
-      Pl("Ustawienia kolorów"),
-      Pl("Ustawienia zev_2019.ini -> zev_2020.ini"),
-      Pl("Plik \"OPERATOR.REK\""),
-      Pl("Plik \"ZUS_PEL.INI\",\"UMOWY.INI\""),
-  };
+  const std::vector<std::string> items = PlItems(kGlobalItemTexts);
   page->Insert(CheckGroup::Init(TextLabel::Init(3, 3, Pl("Zaznaczam do kopiowania :")), 4, 4, items,
                                 GlobalOptions));
   page->Insert(PushButton::Init(14, 19, 14, 1, "<< Wstecz", CMD_BACK));

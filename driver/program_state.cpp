@@ -11,6 +11,7 @@
 #include "platform/process.h"
 #include "run/package_config.h"
 #include "run/progress_log.h"
+#include "run/run_report.h"
 #include "run/run_settings.h"
 #include "tui/prompt_boxes.h"
 #include "tui/tui_state.h"
@@ -31,6 +32,7 @@ void ResetProgramState() {
   ResetProcessState();
   ResetWizardState();
   ResetSafeTransfer();
+  ResetRunReport();
 }
 
 }  // namespace qm

@@ -7,7 +7,9 @@
 #include "base/cp852.h"
 #include "base/polish.h"
 #include "base/text.h"
+#include "base/program_version.h"
 #include "driver/company_list.h"
+#include "driver/run_report_texts.h"
 #include "journal/list_fix.h"
 #include "journal/repair.h"
 #include "journal/run_recorder.h"
@@ -15,14 +17,13 @@
 #include "platform/host_fs.h"
 #include "platform/process.h"
 #include "run/progress_log.h"
+#include "run/run_report.h"
 #include "run/run_settings.h"
 #include "tui/line_viewer.h"
 #include "tui/message_box.h"
 
 namespace qm {
 namespace {
-
-constexpr const char* kVersion = "1.6.0";
 
 // Everything of one transfer: the lock, the journal and the recording layer
 // over the file system that was in force when it began.
@@ -142,6 +143,7 @@ void RepairIfUnfinished(FileSystem& fs, const Bookkeeping& books) {
   if (!AskYesNo(10, 8, Pl("Poprzednie przenoszenie danych zostało przerwane.") + kMsgLineBreak + Pl("Naprawić teraz ?"),
                 true))
     ExitProgram(kExitDeclined);
+  StartRunReport("naprawa przerwanego przeniesienia");
   LogColour(kLogProgress);
   LogLine(Pl("NAPRAWA PRZERWANEGO PRZENOSZENIA DANYCH z ") + run.startedAt);
   for (const JournalUnit* u : run.ToRollBack()) LogLine(Pl("Wycofanie: ") + UnitTitle(*u));
@@ -213,7 +215,10 @@ void BeginSafeTransfer() {
       break;
   }
   RepairIfUnfinished(s.host, s.books);
-  if (s.journal.Start(kVersion, Now()) != kOk)
+  s.journal.onSaved = [&s](Tree tree, const std::string& rel, const std::string& copy) {
+    ReportLine(Pl("Kopia zapasowa: ") + s.journal.Root(tree) + rel + " -> " + copy);
+  };
+  if (s.journal.Start(ProgramVersion(), Now()) != kOk)
     Stop(CentredLines({Pl("Nie można zapisać dziennika"), Pl("przenoszenia danych:"), s.books.JournalPath()}),
          kExitFailed);
   SetFileSystem(&s.recorder);
@@ -283,16 +288,27 @@ bool EndCompanyUnit(bool converted, bool inserted) {
   if (!g_session || !g_session->journal.InUnit()) return converted && inserted;
   Session& s = *g_session;
   const bool failed = s.recorder.UnitFailed();
-  if (converted && inserted && !failed && s.journal.Commit(s.recorder.FinalStates()) == kOk) return true;
+  if (converted && inserted && !failed && s.journal.Commit(s.recorder.FinalStates()) == kOk) {
+    ++Tally().carried;
+    ReportLine("Firma " + s.unitName + Pl(": przeniesiona"));
+    return true;
+  }
   // A company the conversion refused by its own rules leaves nothing to take
   // back and no line; one that made something is rolled back.
   if (!failed && !converted) {
     const int64_t unit = s.journal.CurrentUnit();
     s.journal.LeaveUnit();
     if (!RollBackCurrent(s, unit)) g_failures = true;
+    ++Tally().skipped;
+    ReportLine("Firma " + s.unitName + Pl(": nie przeniesiona (pominięta przy konwersji)"));
     return false;
   }
-  AbandonUnit(s, "Firma " + s.unitName, failed || (converted && inserted));
+  const bool byError = failed || (converted && inserted);
+  AbandonUnit(s, "Firma " + s.unitName, byError);
+  ++(byError ? Tally().failed : Tally().skipped);
+  ReportLine("Firma " + s.unitName +
+             (byError ? Pl(": nie przeniesiona z powodu błędu, zmiany wycofane")
+                      : Pl(": nie wpisana do listy firm (odmowa czekania), zmiany wycofane")));
   return false;
 }
 
@@ -391,8 +407,8 @@ void RunUndo() {
     Stop(CentredLines({Pl("Brak zapisu przeniesienia danych"), Pl("do cofnięcia:"), books.JournalPath()}),
          kExitDeclined);
   RunLock lock(fs);
-  if (lock.Acquire(books) != RunLock::Result::Held)
-    StopInUse();
+  if (lock.Acquire(books) != RunLock::Result::Held) StopInUse();
+  StartRunReport("cofnięcie przeniesienia");
   RepairIfUnfinished(fs, books);
   ReadRun(fs, books, run);
   if (run.Committed().empty())

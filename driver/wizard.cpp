@@ -4,8 +4,9 @@
 
 #include "base/cp852.h"
 #include "convert/global_transfer.h"
-#include "driver/safe_transfer.h"
 #include "driver/guide_sections.h"
+#include "driver/run_report_texts.h"
+#include "driver/safe_transfer.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
 #include "tui/message_box.h"
@@ -52,6 +53,7 @@ std::unique_ptr<DialogForm> BuildPage(uint8_t page) {
 
 void StartBranch() {
   BeginSafeTransfer();
+  StartRunReport("przeniesienie danych");
   if ((StartOptions & kStartGlobal) != 0 && GlobalOptions != 0) {
     BeginGlobalUnit();
     TransferGlobalData();
@@ -59,6 +61,7 @@ void StartBranch() {
   }
   if ((StartOptions & kStartCompanies) != 0) TransferCompanies();
   EndSafeTransfer();
+  ReportSummary();
   LogLine("");
   LogLine("");
   LogLine("Koniec pracy kopiera danych ZEV_QM na rok 2020");

@@ -119,6 +119,7 @@ int TransferJournal::SaveCopy(Tree tree, const std::string& rel, FileHandle open
   }
   if (rc != kOk) return rc;
   covered_[Key(tree, rel)] = unit;
+  if (onSaved) onSaved(tree, rel, books_.BackupPath(name));
   return Append(RecordKind::Saved,
                 {std::to_string(unit), TreeWord(tree), rel, name, std::to_string(size), HashText(hash)}, true);
 }

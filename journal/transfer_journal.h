@@ -7,6 +7,7 @@
 // at the commit, the note of the next unit's start carrying the commit.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -71,6 +72,9 @@ class TransferJournal {
   bool SyncsVolumes() const { return syncsVolumes_; }
   const std::string& Root(Tree t) const { return t == Tree::Source ? sourceRoot_ : targetRoot_; }
   const Bookkeeping& Books() const { return books_; }
+
+  // Told of every copy taken (the run's report lists them).
+  std::function<void(Tree tree, const std::string& rel, const std::string& copy)> onSaved;
   FileSystem& Host() { return host_; }
 
  private:

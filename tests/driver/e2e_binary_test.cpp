@@ -39,8 +39,15 @@ TEST_F(RealProgram, ScriptedRunCarriesTheSampleInstallation) {
 
   ASSERT_EQ(RunBinary(sample::FullRunKeys(inst)), 0) << ReadText("out.txt") << ReadText("screens.txt");
   const std::string screens = ReadText("screens.txt");
-  EXPECT_NE(screens.find("Kopiowanie  - FIRMA   : Zakład Fryzjerski Ewa"), std::string::npos);
+  // The last screen sums the run up above its closing lines, and names the
+  // report, which tells each company's end.
+  EXPECT_NE(screens.find("Przeniesiono firm: 4, nie przeniesiono (błąd): 0, pominięto: 0"), std::string::npos);
+  EXPECT_NE(screens.find("Raport: "), std::string::npos);
   EXPECT_NE(screens.find("Koniec pracy kopiera danych ZEV_QM na rok 2020"), std::string::npos);
+  std::string report;
+  for (const auto& e : stdfs::directory_iterator(inst.root2020 + "_QM1920"))
+    if (e.path().filename().string().rfind("RAPORT-", 0) == 0) report = ReadText("inst/ZEV_2020/_QM1920/" + e.path().filename().string());
+  EXPECT_NE(report.find("Firma Zakład Fryzjerski Ewa: przeniesiona\r\n"), std::string::npos);
   EXPECT_EQ(List2020Dirs(), (std::vector<std::string>{"PIEKARN", "TRANSPOR", "FRYZJER", "STOLARZ"}));
   for (const Company& c : inst.companies) {
     if (!c.has2019Dir) continue;

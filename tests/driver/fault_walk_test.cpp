@@ -342,7 +342,7 @@ TEST_F(FaultWalk, EveryFailingFileCallIsSurvivedReportedAndLeaves2019Intact) {
                " (unseen " + std::to_string(kindUnreported) + ")  ";
   }
   const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("[ fault walk ] %d fault points in %.1f s: %s\n", walked, secs, summary.c_str());
+  std::printf("[ fault walk ] %d fault points in %.1f s, %d unseen: %s\n", walked, secs, unreported, summary.c_str());
   EXPECT_GT(walked, 50);
 }
 

@@ -97,9 +97,12 @@ TEST_F(WizardTest, StartWithBothBoxesClearedCopiesNothing) {
   EXPECT_FALSE(Exists("2020/#BIN020"));
   // The 2019 list was only measured by page 1, never opened.
   EXPECT_TRUE(WatchingFs::NamesIn(watch.opened, Path("2019/")).empty());
-  EXPECT_EQ(LogRowText(1), "");
-  EXPECT_EQ(LogRowText(2), "");
-  EXPECT_EQ(LogRowText(3), "Koniec pracy kopiera danych ZEV_QM na rok 2020");
+  // The summary and the report's path, then the closing lines as ever.
+  EXPECT_EQ(LogRowText(1), "Przeniesiono firm: 0, nie przeniesiono (błąd): 0, pominięto: 0, błędów: 0");
+  EXPECT_EQ(LogRowText(2).rfind("Raport: " + Path("2020/_QM1920/RAPORT-"), 0), 0u) << LogRowText(2);
+  EXPECT_EQ(LogRowText(3), "");
+  EXPECT_EQ(LogRowText(4), "");
+  EXPECT_EQ(LogRowText(5), "Koniec pracy kopiera danych ZEV_QM na rok 2020");
 }
 
 TEST_F(WizardTest, GlobalBoxWithEveryGlobalItemClearedSkipsTheGlobalTransfer) {
@@ -108,7 +111,7 @@ TEST_F(WizardTest, GlobalBoxWithEveryGlobalItemClearedSkipsTheGlobalTransfer) {
   con.Keys("PgDn PgDn PgDn F5");
   RunWizard();
   EXPECT_FALSE(Exists("2020/#BIN020"));
-  EXPECT_EQ(LogRowText(3), "Koniec pracy kopiera danych ZEV_QM na rok 2020");
+  EXPECT_EQ(LogRowText(5), "Koniec pracy kopiera danych ZEV_QM na rok 2020");
 }
 
 TEST_F(WizardTest, StartRunsTheGlobalTransferThenTheCompanies) {
