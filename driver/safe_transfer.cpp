@@ -118,8 +118,9 @@ bool SameRoot(std::string a, std::string b) {
 // The run the journal of books tells; false when there is none. Ends the
 // program when the journal cannot be read: it never leads to a change. A
 // journal lies in the 2020 root it was written for, and the 2019 root it
-// names must be the one known now: a journal copied or planted elsewhere
-// never leads a repair outside the two trees.
+// names must be the one known now before it is repaired or undone
+// (RequireSameSource): a journal copied or planted elsewhere never leads a
+// repair outside the two trees.
 bool ReadRun(FileSystem& fs, const Bookkeeping& books, RunHistory& run) {
   std::vector<JournalRecord> records;
   const JournalState st = ReadJournal(fs, books.JournalPath(), records);
@@ -129,17 +130,22 @@ bool ReadRun(FileSystem& fs, const Bookkeeping& books, RunHistory& run) {
                        Pl("Niczego nie zmieniono.")}),
          kExitDeclined);
   run.targetRoot = books.root;
+  return true;
+}
+
+// A run about to be repaired or undone must be of the 2019 root known now.
+void RequireSameSource(const RunHistory& run) {
   if (!SameRoot(run.sourceRoot, SourceRoot))
     Stop(CentredLines({Pl("Dziennik przenoszenia danych"), Pl("dotyczy innej instalacji 2019:"), run.sourceRoot,
                        Pl("Niczego nie zmieniono.")}),
          kExitDeclined);
-  return true;
 }
 
 // An unfinished run of this root: asked, then repaired; N ends the program.
 void RepairIfUnfinished(FileSystem& fs, const Bookkeeping& books) {
   RunHistory run;
   if (!ReadRun(fs, books, run) || !run.Unfinished()) return;
+  RequireSameSource(run);
   if (!AskYesNo(10, 8, Pl("Poprzednie przenoszenie danych zostało przerwane.") + kMsgLineBreak + Pl("Naprawić teraz ?"),
                 true))
     ExitProgram(kExitDeclined);
@@ -411,6 +417,7 @@ void RunUndo() {
   StartRunReport("cofnięcie przeniesienia");
   RepairIfUnfinished(fs, books);
   ReadRun(fs, books, run);
+  RequireSameSource(run);
   if (run.Committed().empty())
     Stop(CentredLines({Pl("Ostatnie przeniesienie danych"), Pl("nie ma nic do cofnięcia.")}), kExitDeclined);
   std::vector<std::string> lines;
