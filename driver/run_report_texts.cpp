@@ -90,7 +90,11 @@ void StartRunReport(const std::string& what) {
   }
   std::string dir = TargetRoot;
   if (!dir.empty() && dir.back() != kPathSep) dir += kPathSep;
-  if (!OpenRunReport(Fs(), Bookkeeping(dir).Dir())) return;
+  if (!OpenRunReport(Fs(), Bookkeeping(dir).Dir())) {
+    LogColour(kLogError);
+    LogLine(Pl("Nie można utworzyć raportu ") + RunReportPath());
+    return;
+  }
   g_startTick = Con().TickCount();
   SetAnswerObserver(ReportQuestion);
   ReportLine(std::string("qm19-20 ") + ProgramVersion() + Pl(" -- raport: ") + Pl(what));
@@ -112,15 +116,24 @@ void ReportChosenCompanies() {
 
 void ReportSummary() {
   const RunTally& t = Tally();
-  LogLine(Pl("Przeniesiono firm: ") + std::to_string(t.carried) + Pl(", nie przeniesiono (błąd): ") +
+  LogLine(Pl("Przeniesiono firm: ") + std::to_string(t.carried) + Pl(", wycofano po błędzie: ") +
           std::to_string(t.failed) + Pl(", pominięto: ") + std::to_string(t.skipped) + Pl(", błędów: ") +
           std::to_string(t.errors));
   if (RunReportOpen()) {
     LogLine(Pl("Raport: ") + RunReportPath());
     const uint32_t ms = Con().TickCount() - g_startTick;
     ReportLine(Pl("Czas pracy: ") + std::to_string(ms / 1000) + "," + std::to_string(ms % 1000 / 100) + " s");
+    // The summary ends the report: what the screen shows after it is only
+    // the way out.
+    CloseRunReport();
+    if (RunReportBroken()) {
+      LogColour(kLogError);
+      LogLine(Pl("Nie można dokończyć raportu ") + RunReportPath());
+    }
   } else {
-    LogLine(Pl("Raportu nie udało się zapisać w katalogu _QM1920"));
+    LogColour(kLogError);
+    LogLine((RunReportBroken() ? Pl("Nie można dokończyć raportu ") : Pl("Nie można utworzyć raportu ")) +
+            RunReportPath());
   }
 }
 

@@ -221,6 +221,9 @@ void BeginSafeTransfer() {
       break;
   }
   RepairIfUnfinished(s.host, s.books);
+  // The report goes to the host's file system, never through the recording
+  // layer, which lives no longer than the transfer.
+  StartRunReport("przeniesienie danych");
   s.journal.onSaved = [&s](Tree tree, const std::string& rel, const std::string& copy) {
     ReportLine(Pl("Kopia zapasowa: ") + s.journal.Root(tree) + rel + " -> " + copy);
   };

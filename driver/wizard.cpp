@@ -53,7 +53,6 @@ std::unique_ptr<DialogForm> BuildPage(uint8_t page) {
 
 void StartBranch() {
   BeginSafeTransfer();
-  StartRunReport("przeniesienie danych");
   if ((StartOptions & kStartGlobal) != 0 && GlobalOptions != 0) {
     BeginGlobalUnit();
     TransferGlobalData();

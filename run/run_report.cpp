@@ -14,6 +14,7 @@ struct Report {
   int64_t end = 0;
   std::string path;
   std::string pendingAnswer;
+  bool broken = false;
   RunTally tally;
 };
 Report g_report;
@@ -30,8 +31,9 @@ void WriteRaw(const std::string& utf8) {
   if (g_report.fs->WriteAt(g_report.h, g_report.end, utf8.data(), static_cast<uint32_t>(utf8.size()), put) != kOk ||
       put != utf8.size()) {
     // A report that cannot be written any more is closed, never half-written
-    // line by line.
+    // line by line; the summary says so.
     CloseRunReport();
+    g_report.broken = true;
     return;
   }
   g_report.end += put;
@@ -43,6 +45,7 @@ bool OpenRunReport(FileSystem& fs, const std::string& dir) {
   if (g_report.h != kNoHandle) return true;
   const std::string path = dir + kPathSep + "RAPORT-" + TimeStamp() + ".TXT";
   FileHandle h = kNoHandle;
+  g_report.path = path;
   if (fs.Create(path, h) != kOk) return false;
   g_report.fs = &fs;
   g_report.h = h;
@@ -52,6 +55,7 @@ bool OpenRunReport(FileSystem& fs, const std::string& dir) {
 }
 
 bool RunReportOpen() { return g_report.h != kNoHandle; }
+bool RunReportBroken() { return g_report.broken; }
 const std::string& RunReportPath() { return g_report.path; }
 
 void ReportLine(const std::string& text) {

@@ -15,6 +15,8 @@ namespace qm {
 // after the time now; false when it cannot be made (the run goes on).
 bool OpenRunReport(FileSystem& fs, const std::string& dir);
 bool RunReportOpen();
+// A report that could not be written to its end (a full disk, say).
+bool RunReportBroken();
 const std::string& RunReportPath();
 // A line (CP852) of the report only.
 void ReportLine(const std::string& text);

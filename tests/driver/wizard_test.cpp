@@ -98,7 +98,7 @@ TEST_F(WizardTest, StartWithBothBoxesClearedCopiesNothing) {
   // The 2019 list was only measured by page 1, never opened.
   EXPECT_TRUE(WatchingFs::NamesIn(watch.opened, Path("2019/")).empty());
   // The summary and the report's path, then the closing lines as ever.
-  EXPECT_EQ(LogRowText(1), "Przeniesiono firm: 0, nie przeniesiono (błąd): 0, pominięto: 0, błędów: 0");
+  EXPECT_EQ(LogRowText(1), "Przeniesiono firm: 0, wycofano po błędzie: 0, pominięto: 0, błędów: 0");
   EXPECT_EQ(LogRowText(2).rfind("Raport: " + Path("2020/_QM1920/RAPORT-"), 0), 0u) << LogRowText(2);
   EXPECT_EQ(LogRowText(3), "");
   EXPECT_EQ(LogRowText(4), "");

@@ -15,6 +15,7 @@
 #include "fileio/shared_file.h"
 #include "platform/console.h"
 #include "platform/process.h"
+#include "run/run_report.h"
 #include "tests/support/no_sync_fs.h"
 #include "tui/screen.h"
 
@@ -113,6 +114,7 @@ void QmTest::SetUp() {
 void QmTest::TearDown() {
   // A transfer cut off by the test ends here, while its file system lives.
   ResetSafeTransfer();
+  ResetRunReport();
   std::error_code ec;
   stdfs::remove_all(HostPath(dir_), ec);
   SetExitHook(nullptr);
