@@ -23,7 +23,9 @@ std::string PreviousYearPath;
 namespace {
 
 constexpr size_t kAnnualRecSize = 512;
-constexpr size_t kPreviousPathCap = 40;
+// The 2019 path kept as ZEV2019= in the company text data: whole, as the
+// package needs it to find the directory.
+constexpr size_t kPreviousPathCap = 255;
 
 // How one field of a new record is filled.
 enum class Fill : uint8_t {

@@ -12,7 +12,10 @@
 namespace qm {
 namespace {
 
+// The fields keep their 50 columns; a longer path (up to the 255
+// characters of the run settings) scrolls in them.
 constexpr int kPathFieldWidth = 50;
+constexpr int kPathLength = 255;
 
 class PathsForm : public WizardPage {
  public:
@@ -93,13 +96,13 @@ std::unique_ptr<DialogForm> PathsPage() {
   auto page = DialogForm::Init<PathsForm>(3, 3, 76, 22, " Lokalizacja ");
   if (!page) return nullptr;
   const std::string sourceLabel = Pl("katalogu źrodłowy:");
-  page->Insert(EditField::Init(TextLabel::Init(3, 3, sourceLabel), 4, 4, kPathFieldWidth, SourceRoot));
+  page->Insert(EditField::Init(TextLabel::Init(3, 3, sourceLabel), 4, 4, kPathFieldWidth, SourceRoot, false, kPathLength));
   // Beside the source label rather than on the frame, where the frame
   // would cover it.
   page->WriteAt("tam gdzie jest plik " + CompanyListName, 3,
                 3 + static_cast<int>(sourceLabel.size()) + 1, Role(5));
   page->Insert(EditField::Init(TextLabel::Init(3, 6, "lokalizacja docelowa:"), 4, 7, kPathFieldWidth,
-                               TargetRoot));
+                               TargetRoot, false, kPathLength));
   page->Insert(CheckBox::Init(nullptr, 4, 9, page->savePaths,
                               "zapisz ustawienie lokalizacji (w pliku qm19-20.PTH)"));
   // In the free row under the path file's box, in yellow on the page's

@@ -22,7 +22,9 @@ extern uint16_t RetryDelayMs;  // pause between attempts; 50
 extern bool NetworkMode;       // off: no locks, no share bits
 extern uint8_t SavedOpenMode;  // remembered by SetOpenMode; 2
 extern std::string TempDir;    // directory for temporary files
-inline constexpr size_t kTempDirCap = 116;
+// Paths the layer keeps: long enough for any installation path (a DOS-era
+// cut would make another file of it).
+inline constexpr size_t kTempDirCap = 1024;
 
 // The open-mode table. The share values are variables because
 // DisableSharing zeroes them: code that combines an access value with a
@@ -57,8 +59,8 @@ enum AccessOp : uint8_t { AccessOpen = 0, AccessLockRecord = 1, AccessLockAll = 
 
 enum FileState : uint8_t { StateClosed = 0, StateOpened = 1, StateCreated = 2, StateTemp = 3 };
 
-inline constexpr size_t kSharedNameCap = 79;   // names kept by SharedFile
-inline constexpr size_t kAssignedNameCap = 259;  // names a file variable holds
+inline constexpr size_t kSharedNameCap = 1024;   // names kept by SharedFile
+inline constexpr size_t kAssignedNameCap = 1024;  // names a file variable holds
 inline constexpr uint32_t kWholeFileLength = 0x7FFFFFFF;
 // Bytes of records a sorted insertion reads at a time while it looks for
 // the new record's place.

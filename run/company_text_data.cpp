@@ -73,7 +73,8 @@ std::vector<TextKey> BuildKeyTable(uint16_t year) {
   b.Texts("ZEV", {{"PATHXML", 40}, {"PRZEXML", 14}});
   b.Other("FIRMA", "TYP", TextKind::Number);
   b.Texts("FIRMA", {{"NIP", 13}, {"REGON", 15}});
-  for (int back = 1; back <= 4; ++back) b.Text("PATH", "ZEV" + YearText(year - back), 40);
+  // The data paths of earlier years are whole installation paths.
+  for (int back = 1; back <= 4; ++back) b.Text("PATH", "ZEV" + YearText(year - back), kDataPathCap);
   b.Other("BANKI", "DEF", TextKind::Number);
   b.Other("BANKI", "DEF_ZUS", TextKind::Number, 31);
   t.back().defaultMeansDef = true;

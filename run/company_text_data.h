@@ -20,6 +20,9 @@ enum class TextKind : uint8_t {
   Monthly,  // twelve 16-bit values as "$XXXX" x 12
 };
 
+// The capacity of the data paths of earlier years (PATH/ZEV<year>).
+inline constexpr uint8_t kDataPathCap = 255;
+
 struct TextKey {
   std::string section;
   std::string key;

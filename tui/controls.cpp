@@ -37,31 +37,44 @@ void ResetEditClipboard() { g_editClipboard.clear(); }
 // --------------------------------------------------------------- edit field
 
 std::unique_ptr<EditField> EditField::Init(std::unique_ptr<TextLabel> caption, int x, int y,
-                                           int width, std::string& text, bool masked) {
-  return std::make_unique<EditField>(std::move(caption), x, y, width, text, masked);
+                                           int width, std::string& text, bool masked, int maxLen) {
+  return std::make_unique<EditField>(std::move(caption), x, y, width, text, masked, maxLen);
 }
 
 EditField::EditField(std::unique_ptr<TextLabel> caption_, int x, int y, int width,
-                     std::string& text, bool masked_)
-    : masked(masked_), text_(text), maxLen_(std::clamp(width, 1, 255)) {
+                     std::string& text, bool masked_, int maxLen)
+    : masked(masked_),
+      text_(text),
+      width_(std::clamp(width, 1, 255)),
+      maxLen_(maxLen > 0 ? std::clamp(maxLen, width_, 1024) : width_) {
   caption = std::move(caption_);
   kind = kKindEdit;
   x1 = x;
   y1 = y;
-  x2 = x + maxLen_ - 1;
+  x2 = x + width_ - 1;
   y2 = y;
   text_ = Trimmed(text_.substr(0, static_cast<size_t>(maxLen_)));
   cursor_ = static_cast<int>(text_.size());
+  FollowCursor();
+}
+
+void EditField::FollowCursor() {
+  const int at = std::min(cursor_, maxLen_ - 1);
+  if (at < scroll_) scroll_ = at;
+  if (at >= scroll_ + width_) scroll_ = at - width_ + 1;
 }
 
 void EditField::Draw() {
+  FollowCursor();
   std::string shown = masked ? std::string(text_.size(), '*') : text_;
-  Put(PadRight(shown, static_cast<size_t>(maxLen_)), x1, y1, ControlColours[focused ? 3 : 2]);
+  shown = scroll_ < static_cast<int>(shown.size()) ? shown.substr(static_cast<size_t>(scroll_)) : std::string();
+  Put(PadRight(shown, static_cast<size_t>(width_)), x1, y1, ControlColours[focused ? 3 : 2]);
   DrawCaption();
 }
 
 void EditField::PlaceCursor() {
-  Con().SetCursor(ScreenX(x1) + std::min(cursor_, maxLen_ - 1), ScreenY(y1));
+  FollowCursor();
+  Con().SetCursor(ScreenX(x1) + std::min(cursor_, maxLen_ - 1) - scroll_, ScreenY(y1));
 }
 
 void EditField::Enter() {

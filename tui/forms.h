@@ -166,10 +166,12 @@ class FormControl {
 
 class EditField : public FormControl {
  public:
+  // width cells on the screen; maxLen characters at most (0: as many as
+  // the width), the text scrolling sideways in the field when it is longer.
   static std::unique_ptr<EditField> Init(std::unique_ptr<TextLabel> caption, int x, int y,
-                                         int width, std::string& text, bool masked = false);
+                                         int width, std::string& text, bool masked = false, int maxLen = 0);
   EditField(std::unique_ptr<TextLabel> caption, int x, int y, int width, std::string& text,
-            bool masked);
+            bool masked, int maxLen = 0);
   void Draw() override;
   const std::string& Text() const { return text_; }
   int CursorPos() const { return cursor_; }
@@ -184,11 +186,15 @@ class EditField : public FormControl {
 
  private:
   void SetText(const std::string& s);
+  // The first character shown: the cursor's cell stays in the field. A
+  // cursor behind a full text is shown on the last cell, so a field as
+  // wide as its longest text never scrolls.
+  void FollowCursor();
   std::string& text_;
   std::string entry_;  // the text when the field got the focus
-  // The field is as wide as the longest text it takes, so nothing scrolls;
-  // a cursor behind a full text is shown on the last cell.
+  int width_;
   int maxLen_;
+  int scroll_ = 0;
   int cursor_ = 0;  // 0..length
 };
 

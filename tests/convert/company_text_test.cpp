@@ -186,8 +186,11 @@ TEST_F(CompanyTextTest, TextsCutToTheirCapacity) {
   EXPECT_EQ(r.Text("ORGAN_REJESTROWY", "ORZAL").size(), 70u);
   EXPECT_EQ(r.Text("ADRES_SIEDZIBY", "KOD").size(), 6u);
   CompanyTextData w;
+  // The data paths of earlier years are whole installation paths.
   w.SetText("PATH", "ZEV2019", hundred);
-  EXPECT_EQ(w.Text("PATH", "ZEV2019").size(), 40u);
+  EXPECT_EQ(w.Text("PATH", "ZEV2019").size(), 100u);
+  w.SetText("PATH", "ZEV2019", std::string(300, 'p'));
+  EXPECT_EQ(w.Text("PATH", "ZEV2019").size(), 255u);
   w.SetText("NIEMA", "KLUCZA", "x");  // no such key: nothing happens
 }
 

@@ -148,3 +148,32 @@ TEST_F(Report, AKilledRunLeavesItsReportUpToTheKill) {
 
 }  // namespace
 }  // namespace qm::test::e2e
+
+namespace qm::test::e2e {
+namespace {
+
+// Installation paths far beyond the DOS-era limits: both roots some 200
+// characters deep. Everything is carried, the path file and page 1 keep
+// the paths whole, and FIRMATXT.INI names the 2019 directory whole.
+TEST_F(Report, RootsTwoHundredCharactersDeepAreCarriedWhole) {
+  const std::string deep = "d" + std::string(60, 'k') + "/" + std::string(60, 'l') + "/" + std::string(50, 'm');
+  sample::Options o;
+  o.companies = 3;
+  o.missingDirCompany = false;
+  std::string error;
+  ASSERT_TRUE(sample::Generate(Path(deep), o, inst, error)) << error;
+  ASSERT_TRUE(sample::WritePathFile(programPath, inst, error)) << error;
+  ASSERT_GT(inst.root2019.size(), 190u);
+  const RunResult r = Run(sample::FullRunKeys(inst));
+  ASSERT_EQ(r.exitCode, 0) << LastScreens(2);
+  EXPECT_EQ(List2020Dirs().size(), inst.companies.size());
+  for (const Company& c : inst.companies) {
+    const std::string ini = ReadText(inst.root2020 + c.dir + "/FIRMATXT.INI");
+    EXPECT_NE(ini.find("ZEV2019=" + inst.root2019 + c.dir + "\r\n"), std::string::npos) << c.dir;
+  }
+  // Page 1 shows the end of the path in its 50 columns, the path whole.
+  EXPECT_TRUE(Saw(inst.root2019.substr(inst.root2019.size() - 40)));
+}
+
+}  // namespace
+}  // namespace qm::test::e2e

@@ -86,11 +86,13 @@ class SharedFileTest : public QmTest {
 };
 
 TEST_F(SharedFileTest, Construction) {
-  SharedFilePtr<> f(SharedFile::Init(std::string(100, 'n'), 0));
+  // Installation paths are kept whole (a name cut short would be another
+  // file's).
+  SharedFilePtr<> f(SharedFile::Init(std::string(300, 'n'), 0));
   ASSERT_TRUE(f);
   EXPECT_EQ(f->RecSize, 1);
-  EXPECT_EQ(f->Name, std::string(79, 'n'));
-  EXPECT_EQ(FileNameOf(f->file), std::string(79, 'n'));
+  EXPECT_EQ(f->Name, std::string(300, 'n'));
+  EXPECT_EQ(FileNameOf(f->file), std::string(300, 'n'));
   EXPECT_EQ(f->AccessMode, 0x42);
   EXPECT_EQ(f->State, StateClosed);
   EXPECT_FALSE(f->Locked);

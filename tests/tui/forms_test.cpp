@@ -261,6 +261,41 @@ TEST_F(FieldTest, ClipboardsCaseAndUndo) {
   EXPECT_EQ(Edit("old", 20, ""), "pasted");
 }
 
+TEST_F(FieldTest, ALongerTextScrollsInItsFieldAndKeepsEveryCharacter) {
+  // A field of 10 cells taking 30 characters: the cursor's cell stays in
+  // view; the row shows what stands around it.
+  const struct {
+    const char* start;
+    const char* keys;
+    const char* shown;  // the 10 cells
+    int cursorCol;      // screen column of the cursor
+    const char* want;
+  } cases[] = {
+      {"0123456789abcdefghij", "", "bcdefghij ", 21, "0123456789abcdefghij"},
+      {"0123456789abcdefghij", "C-Left", "0123456789", 12, "0123456789abcdefghij"},
+      {"0123456789abcdefghij", "C-Left Right Right", "0123456789", 14, "0123456789abcdefghij"},
+      {"", "\"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\"", "KLMNOPQRST", 21, "0123456789ABCDEFGHIJKLMNOPQRST"},
+      {"short", "", "short     ", 17, "short"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys);
+    std::string text = c.start;
+    auto form = DialogForm::Init(10, 5, 60, 8, "");
+    form->Insert(EditField::Init(nullptr, 2, 2, 10, text, false, 30));
+    rc.Keys(std::string(c.keys) + " Esc");
+    form->Run();
+    EXPECT_EQ(text, c.want);
+    EXPECT_EQ(rc.Text(7, 12, 10), c.shown);
+    EXPECT_EQ(rc.CursorCol(), c.cursorCol);
+  }
+  // A field as wide as its longest text never scrolls: a cursor behind a
+  // full text stands on the last cell.
+  std::string full = "abcde";
+  auto form = DialogForm::Init(10, 5, 60, 8, "");
+  form->Insert(EditField::Init(nullptr, 2, 2, 5, full));
+  EXPECT_EQ(rc.Text(7, 12, 5), "abcde");
+}
+
 TEST_F(FieldTest, MaskedFieldShowsStars) {
   std::string pass = "tajne";
   auto form = DialogForm::Init(10, 5, 60, 8, "");
