@@ -1,7 +1,6 @@
 // Reads and writes at a given place and whole-file copies: the same bytes
 // and the same positions through the host file system and through the
 // wrappers above it, whose watched reads and writes see every byte.
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -97,14 +96,19 @@ TEST_F(FsData, ReadsAtAPlaceSeeTheFileAsItIsNow) {
     EXPECT_EQ(fs->ReadAt(h, c.pos, buf, c.n, got), c.rc) << c.pos;
     EXPECT_EQ(std::string(buf, got), c.got) << c.pos;
   }
-  // Another program lengthens the file, then cuts it: reads follow both.
+  // Another open lengthens the file, then cuts it: reads follow both.
+  FileHandle other;
+  ASSERT_EQ(fs->Open(Path("A.DAT"), kAccessReadWrite | kShareDenyNone, other), kOk);
   char buf[32];
-  uint32_t got = 0;
+  uint32_t got = 0, put = 0;
+  ASSERT_EQ(fs->Seek(h, 0), kOk);  // after a read at a place the position is not said
   ASSERT_EQ(fs->Read(h, buf, 4, got), kOk);
-  WriteText("a.dat", "0123456789abcdef");
+  ASSERT_EQ(fs->WriteAt(other, 10, "abcdef", 6, put), kOk);
   ASSERT_EQ(fs->Read(h, buf, sizeof buf, got), kOk);
   EXPECT_EQ(std::string(buf, got), "456789abcdef");
-  std::filesystem::resize_file(HostPath(Path("a.dat")), 3);
+  ASSERT_EQ(fs->Seek(other, 3), kOk);
+  ASSERT_EQ(fs->SetEnd(other), kOk);
+  EXPECT_EQ(fs->Close(other), kOk);
   ASSERT_EQ(fs->Seek(h, 1), kOk);
   ASSERT_EQ(fs->Read(h, buf, sizeof buf, got), kOk);
   EXPECT_EQ(std::string(buf, got), "12");
