@@ -19,7 +19,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 #include <string_view>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -103,6 +105,7 @@ struct OpenFile {
   // The size last known: a read that ends short at or beyond it has met
   // the end of the file; one that ends short before it is asked again.
   int64_t knownSize = 0;
+  dev_t dev = 0;  // the file system it lies on
   std::vector<Range> locks;
 };
 
@@ -293,13 +296,16 @@ class PosixFileSystem : public FileSystem {
   }
   int OpenExisting(Place& place, int flags, int& fd);
   int CreateIn(Place& place, std::string host, FileHandle& h);
-  int Adopt(int fd, int access, int share, Opened how, bool readable, FileHandle& h);
+  int Adopt(int fd, int access, int share, Opened how, bool readable, dev_t dev, FileHandle& h);
   int ReadFrom(OpenFile& f, int64_t pos, void* buf, uint32_t n, uint32_t& got);
   int FindOne(Place& place, uint8_t attrMask, std::vector<FindEntry>& out);
   int FindMatching(const Place& place, uint8_t attrMask, std::vector<FindEntry>& out);
 
   std::unordered_map<int, OpenFile> files_;
   HostNames names_;
+  // Pairs of file systems (source, destination) between which the kernel
+  // would not copy.
+  std::set<std::pair<dev_t, dev_t>> refusedCopies_;
 };
 
 }  // namespace
@@ -379,7 +385,7 @@ int PosixFileSystem::Open(const std::string& path, uint8_t mode, FileHandle& h) 
     readable = false;
   }
   if (rc != kOk) return rc;
-  return Adopt(fd, access, share, Opened::kExisting, readable, h);
+  return Adopt(fd, access, share, Opened::kExisting, readable, 0, h);
 }
 
 int PosixFileSystem::Create(const std::string& path, FileHandle& h) {
@@ -417,7 +423,7 @@ int PosixFileSystem::CreateIn(Place& place, std::string host, FileHandle& h) {
     int fd = openat(place.dir->fd, host.c_str(), flags | O_CREAT | O_EXCL, 0666);
     if (fd >= 0) {
       names_.Added(place.dir, host);
-      return Adopt(fd, 2, 4, Opened::kMade, true, h);
+      return Adopt(fd, 2, 4, Opened::kMade, true, place.dir->key.dev, h);
     }
     int err = errno;
     if (err == ENOENT && !relocated) {
@@ -429,7 +435,7 @@ int PosixFileSystem::CreateIn(Place& place, std::string host, FileHandle& h) {
     if (err != EEXIST && err != EINTR) return HostErrorCode(err);
     if (err == EEXIST) {
       fd = openat(place.dir->fd, host.c_str(), flags);
-      if (fd >= 0) return Adopt(fd, 2, 4, Opened::kCut, true, h);
+      if (fd >= 0) return Adopt(fd, 2, 4, Opened::kCut, true, 0, h);
       err = errno;
       // Removed meanwhile (or, outside the roots, a link that points
       // nowhere): made again on the next attempt.
@@ -441,10 +447,12 @@ int PosixFileSystem::CreateIn(Place& place, std::string host, FileHandle& h) {
 
 // Takes an open descriptor on as a handle: checks what it opened, places
 // the sharing markers and, for a create, cuts the file.
-int PosixFileSystem::Adopt(int fd, int access, int share, Opened how, bool readable, FileHandle& h) {
+// dev: the file system of a file the open made (the others' is asked).
+int PosixFileSystem::Adopt(int fd, int access, int share, Opened how, bool readable, dev_t dev, FileHandle& h) {
   OpenFile f;
   f.fd = fd;
   f.access = access;
+  f.dev = dev;
   if (how == Opened::kMade) {
     f.openSize = 0;
   } else {
@@ -470,6 +478,7 @@ int PosixFileSystem::Adopt(int fd, int access, int share, Opened how, bool reada
     // reads and writes it is used with.
     if (!f.positional) fcntl(fd, F_SETFL, 0);
     f.openSize = f.knownSize = st.st_size;
+    f.dev = st.st_dev;
   }
   // Read locks need a readable descriptor; a file that could be opened
   // for writing only gets one of its own when it can.
@@ -591,7 +600,9 @@ int PosixFileSystem::CopyData(FileHandle src, FileHandle dst, int64_t& copied) {
   OpenFile* d = Get(dst);
   if (!s || !d) return kErrInvalidHandle;
   if (s->access == 1 || d->access == 0) return kErrAccessDenied;
-  if (!s->positional || !d->positional || s == d) return FileSystem::CopyData(src, dst, copied);
+  const std::pair<dev_t, dev_t> devs{s->dev, d->dev};
+  if (!s->positional || !d->positional || s == d || refusedCopies_.count(devs))
+    return FileSystem::CopyData(src, dst, copied);
   int64_t end = s->openSize;
   if (end < 0) {
     struct stat st;
@@ -607,6 +618,8 @@ int PosixFileSystem::CopyData(FileHandle src, FileHandle dst, int64_t& copied) {
       const int err = errno;
       if (err == EINTR) continue;
       if (err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == EPERM || err == ETXTBSY) {
+        // Refused between these two file systems: not asked again.
+        if (err != EINVAL && err != ETXTBSY) refusedCopies_.insert(devs);
         int64_t more = 0;
         const int rc = FileSystem::CopyData(src, dst, more);
         copied += more;
