@@ -81,7 +81,8 @@ struct FindEntry {
   int64_t size = 0;
   // A symbolic link (junction, reparse point). Below a guarded root its
   // attributes and size are the link's own, never its target's; elsewhere
-  // the target's, as before.
+  // as the host's search has always given them (the target's on POSIX,
+  // where a link pointing nowhere is no entry; the link's own on Windows).
   bool link = false;
 };
 
