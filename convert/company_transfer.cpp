@@ -26,7 +26,13 @@ namespace {
 constexpr std::array<uint8_t, 12> kWorkingDays2020 = {21, 20, 22, 21, 20, 21,
                                                       23, 20, 22, 22, 20, 21};
 
-bool Present(const std::string& path) { return FileSizeOf(path) > 0; }
+// A file of the company that is there; a link in its place is named and
+// counts as absent.
+bool Present(const std::string& path) {
+  if (FileSizeOf(path) > 0) return true;
+  SkipIfLink(path);
+  return false;
+}
 
 void PrepareStaff() {
   // Cleared for every company, also when its staff item is off: the wage and
@@ -368,6 +374,11 @@ void CopyDraDeclarations(const std::string& companyDir) {
   do {
     ++k;
     LogWrite(std::to_string(k) + ". :" + e.name);
+    if (e.link) {
+      LogLine("");
+      SkipIfLink(s + e.name);
+      continue;
+    }
     CopyBinaryFile(s + e.name, t + e.name);
   } while (Fs().FindNext(fh, e) == kOk);
 }

@@ -132,6 +132,14 @@ uint8_t UpperAscii(uint8_t c) { return static_cast<uint8_t>(std::toupper(c)); }
 
 bool Present(const std::string& path) { return FileSizeOf(path) > 0; }
 
+// A 2019 file that is there to be carried. A symbolic link in its place is
+// never read through: it is named and skipped.
+bool SourcePresent(const std::string& path) {
+  if (Present(path)) return true;
+  SkipIfLink(path);
+  return false;
+}
+
 int OpenSource(const std::string& path, FileHandle& h) {
   return Fs().Open(path, kAccessRead | kShareDenyNone, h);
 }
@@ -177,7 +185,7 @@ struct RecordFiles {
 
 bool OpenRecordFiles(const std::string& source, const std::string& dest, RecordFiles& f,
                      bool& result) {
-  if (!Present(source)) {
+  if (!SourcePresent(source)) {
     LogIn(kLogNote, Pl("Brak pliku źródłowego ") + source);
     PauseIfSlow();
     result = true;
@@ -256,6 +264,12 @@ std::string Decimal(int64_t n) { return std::to_string(n); }
 
 }  // namespace
 
+bool SkipIfLink(const std::string& path) {
+  if (!IsLink(path)) return false;
+  LogIn(kLogError, Pl("Pominięto dowiązanie symboliczne ") + path);
+  return true;
+}
+
 bool KeepExistingFile(const std::string& name) {
   if (OverwriteMode == kOverwriteKeepAll) return true;
   if (OverwriteMode == kOverwriteReplaceAll) return false;
@@ -287,7 +301,7 @@ bool KeepExistingFile(const std::string& name) {
 }
 
 void CopyTextFile(const std::string& source, const std::string& dest) {
-  if (!Present(source)) return;
+  if (!SourcePresent(source)) return;
   TextFile in;
   if (in.OpenRead(source) != kOk) {
     StopLine(Pl("Błąd otwarcia pliku ") + source);
@@ -325,7 +339,7 @@ void CopyTextFile(const std::string& source, const std::string& dest) {
 }
 
 bool CopyBinaryFile(const std::string& source, const std::string& dest) {
-  if (!Present(source)) return true;
+  if (!SourcePresent(source)) return true;
   if (Present(dest) && KeepExistingFile(dest)) return true;
   FileHandle src = kNoHandle, dst = kNoHandle;
   if (OpenSource(source, src) != kOk) {
@@ -414,6 +428,11 @@ void CopyMatchingFiles(const std::string& sourceDir, const std::string& destDir,
   FindHandle fh;
   if (Fs().FindFirst(sourceDir + pattern, kAttrAll, e, fh) != kOk) return;
   do {
+    // A link to a directory is listed as a file: never copied through.
+    if (e.link) {
+      LogIn(kLogError, Pl("Pominięto dowiązanie symboliczne ") + sourceDir + e.name);
+      continue;
+    }
     CopyBinaryFile(sourceDir + e.name, destDir + e.name);
   } while (Fs().FindNext(fh, e) == kOk);
 }

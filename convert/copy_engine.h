@@ -20,6 +20,10 @@ extern bool AppendToExisting;
 // Set to 1 by CopyRecords, advanced after every block read and write.
 extern int32_t RecordIoCounter;
 
+// A symbolic link in the place of a file or directory of the 2019 tree is
+// named in red and skipped; true when path is one.
+bool SkipIfLink(const std::string& path);
+
 // The overwrite question: true when the existing file is to be left alone.
 bool KeepExistingFile(const std::string& name);
 

@@ -7,6 +7,7 @@
 #include "base/polish.h"
 #include "base/record_fields.h"
 #include "base/text.h"
+#include "convert/copy_engine.h"
 #include "fileio/shared_file.h"
 #include "platform/host_fs.h"
 #include "platform/process.h"
@@ -81,6 +82,10 @@ void OfferCompany(const uint8_t* bytes) {
     return;
   }
   if (!DirectoryExists(SourceRoot + dir)) {
+    if (SkipIfLink(SourceRoot + dir)) {
+      CompanyListNeedsRepair = true;
+      return;
+    }
     LogLine(Pl("Brak katalogu zródłowego    ") + dir + " dla firmy " + name);
     CompanyListNeedsRepair = true;
     return;

@@ -203,6 +203,7 @@ void RepairAtStartUp() {
   if (RunLock::HeldElsewhere(fs, books)) return;
   RunHistory run;
   if (!ReadRun(fs, books, run) || !run.Unfinished()) return;
+  SetGuardedRoots({SourceRoot, books.root});
   RunLock lock(fs);
   if (lock.Acquire(books) == RunLock::Result::InUse)
     StopInUse();
@@ -210,6 +211,16 @@ void RepairAtStartUp() {
 }
 
 void BeginSafeTransfer() {
+  // Below the two roots nothing is read or written through a link; the
+  // list and the global directory that every run writes are looked at
+  // before anything is.
+  SetGuardedRoots({SourceRoot, TargetRoot});
+  for (const std::string& path : {TargetRoot + CompanyListName, TargetRoot + kGlobalTargetSubdir}) {
+    if (IsLink(path))
+      Stop(CentredLines({Pl("Dowiązanie symboliczne w miejscu"), Pl("zapisywanym przez program:"), path,
+                         Pl("Niczego nie zmieniono.")}),
+           kExitFailed);
+  }
   g_session = std::make_unique<Session>(Fs(), WithSeparator(TargetRoot));
   Session& s = *g_session;
   switch (s.lock.Acquire(s.books)) {
@@ -415,6 +426,7 @@ void RunUndo() {
   if (!ReadRun(fs, books, run))
     Stop(CentredLines({Pl("Brak zapisu przeniesienia danych"), Pl("do cofnięcia:"), books.JournalPath()}),
          kExitDeclined);
+  SetGuardedRoots({SourceRoot, books.root});
   RunLock lock(fs);
   if (lock.Acquire(books) != RunLock::Result::Held) StopInUse();
   StartRunReport("cofnięcie przeniesienia");
@@ -466,6 +478,7 @@ void ResetSafeTransfer() {
   if (g_session && &Fs() == &g_session->recorder) SetFileSystem(&g_session->host);
   g_session.reset();
   g_failures = false;
+  SetGuardedRoots({});
 }
 
 }  // namespace qm

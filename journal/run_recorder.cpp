@@ -1,6 +1,7 @@
 #include "journal/run_recorder.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "base/polish.h"
 #include "journal/rollback.h"
@@ -20,9 +21,13 @@ std::string KeyOf(const std::string& rel) {
 
 bool Writes(uint8_t mode) { return (mode & 0x0F) != kAccessRead; }
 
+// A block large enough that most files go in one read and one write.
+constexpr uint32_t kCopyBlock = 1024 * 1024;
+
 }  // namespace
 
-RunRecorder::RunRecorder(FileSystem& inner, TransferJournal& journal) : ForwardingFs(inner), journal_(journal) {}
+RunRecorder::RunRecorder(FileSystem& inner, TransferJournal& journal)
+    : ForwardingFs(inner, DataCalls::kPassedWhole), journal_(journal) {}
 
 void RunRecorder::SetRunFile(const std::string& path) {
   Place p;
@@ -140,6 +145,38 @@ int RunRecorder::Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) {
     it->second.pos += got;
   }
   return rc;
+}
+
+int RunRecorder::ReadAt(FileHandle h, int64_t pos, void* buf, uint32_t n, uint32_t& got) {
+  const int rc = Inner().ReadAt(h, pos, buf, n, got);
+  auto it = open_.find(h);
+  if (it == open_.end()) return rc;
+  if (rc != kOk && !it->second.place.runFile) Note(rc);
+  it->second.pos = -1;
+  return rc;
+}
+
+int RunRecorder::CopyData(FileHandle src, FileHandle dst, int64_t& copied) {
+  copied = 0;
+  int64_t from = 0, to = 0;
+  int rc = Inner().Tell(src, from);
+  if (rc == kOk) rc = Inner().Tell(dst, to);
+  if (rc != kOk) return rc;
+  std::vector<uint8_t> buf(kCopyBlock);
+  for (;;) {
+    uint32_t got = 0, put = 0;
+    rc = ReadAt(src, from, buf.data(), kCopyBlock, got);
+    if (rc != kOk || got == 0) break;
+    rc = WriteAt(dst, to, buf.data(), got, put);
+    copied += put;
+    from += put;
+    to += put;
+    if (rc == kOk && put != got) rc = kErrDiskFull;
+    if (rc != kOk || got < kCopyBlock) break;
+  }
+  // Both positions stand after the bytes copied.
+  const int s1 = Seek(src, from), s2 = Seek(dst, to);
+  return rc != kOk ? rc : (s1 != kOk ? s1 : s2);
 }
 
 int RunRecorder::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) {

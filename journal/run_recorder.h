@@ -40,6 +40,10 @@ class RunRecorder : public ForwardingFs {
   int Open(const std::string& path, uint8_t mode, FileHandle& h) override;
   int Create(const std::string& path, FileHandle& h) override;
   int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) override;
+  int ReadAt(FileHandle h, int64_t pos, void* buf, uint32_t n, uint32_t& got) override;
+  // Copied through the program, not inside the kernel: the bytes are hashed
+  // on their way, for the state the commit notes.
+  int CopyData(FileHandle src, FileHandle dst, int64_t& copied) override;
   int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) override;
   int WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) override;
   int Seek(FileHandle h, int64_t pos) override;

@@ -382,9 +382,14 @@ std::unique_ptr<Console> MakeConsole(std::string& error) {
 }
 
 void InitProcess(int, char**) {
-  wchar_t path[MAX_PATH + 1];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
-  SetProgramFilePath(n > 0 && n <= MAX_PATH ? Narrow(path) : std::string());
+  // The program may live deeper than MAX_PATH characters: the buffer grows
+  // until the whole path fits (a cut one fills it exactly).
+  std::wstring path(MAX_PATH + 1, L'\0');
+  DWORD n = 0;
+  while ((n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size() &&
+         path.size() < 32768)
+    path.assign(path.size() * 2, L'\0');
+  SetProgramFilePath(n > 0 && n < path.size() ? Narrow(path.c_str()) : std::string());
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::vector<std::string> args;

@@ -8,9 +8,24 @@
 
 namespace qm {
 
+// How the calls that read or write at a given place, or copy a file's data
+// (ReadAt, WriteAt, CopyData), reach the inner file system.
+enum class DataCalls : uint8_t {
+  // Taken apart by the base class into this object's own Seek, Read and
+  // Write, so that a descendant that watches or bends reads and writes sees
+  // every byte of them (the tests count and fail single writes). The inner
+  // file system then makes a seek (free on POSIX) and a read or write per
+  // call, and copies through a buffer.
+  kTakenApart,
+  // Passed whole to the inner file system, with its positional and
+  // in-kernel calls: for a descendant that watches no reads or writes.
+  kPassedWhole,
+};
+
 class ForwardingFs : public FileSystem {
  public:
-  explicit ForwardingFs(FileSystem& inner) : inner_(inner) {}
+  explicit ForwardingFs(FileSystem& inner, DataCalls data = DataCalls::kTakenApart)
+      : inner_(inner), whole_(data == DataCalls::kPassedWhole) {}
 
   int Open(const std::string& path, uint8_t mode, FileHandle& h) override { return inner_.Open(path, mode, h); }
   int Create(const std::string& path, FileHandle& h) override { return inner_.Create(path, h); }
@@ -18,8 +33,15 @@ class ForwardingFs : public FileSystem {
   int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) override {
     return inner_.Write(h, buf, n, put);
   }
-  // WriteAt is left to the base, which seeks and writes through this
-  // object: a descendant that watches writes sees these too.
+  int ReadAt(FileHandle h, int64_t pos, void* buf, uint32_t n, uint32_t& got) override {
+    return whole_ ? inner_.ReadAt(h, pos, buf, n, got) : FileSystem::ReadAt(h, pos, buf, n, got);
+  }
+  int WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) override {
+    return whole_ ? inner_.WriteAt(h, pos, buf, n, put) : FileSystem::WriteAt(h, pos, buf, n, put);
+  }
+  int CopyData(FileHandle src, FileHandle dst, int64_t& copied) override {
+    return whole_ ? inner_.CopyData(src, dst, copied) : FileSystem::CopyData(src, dst, copied);
+  }
   int Seek(FileHandle h, int64_t pos) override { return inner_.Seek(h, pos); }
   int Tell(FileHandle h, int64_t& pos) override { return inner_.Tell(h, pos); }
   int Size(FileHandle h, int64_t& size) override { return inner_.Size(h, size); }
@@ -44,6 +66,7 @@ class ForwardingFs : public FileSystem {
 
  private:
   FileSystem& inner_;
+  bool whole_;
 };
 
 }  // namespace qm

@@ -1,7 +1,14 @@
 // The host file system on Linux. Names are CP852 inside the program and
 // UTF-8 on disk; the data sets come from a case-insensitive file system, so
-// an existing name is found whatever its case, and the Win32 rules of
-// sharing, locking and directory searches are emulated as far as POSIX lets.
+// an existing name is found whatever its case (names_posix.h), and the Win32
+// rules of sharing, locking and directory searches are emulated as far as
+// POSIX lets. Below a guarded root no call follows a symbolic link.
+//
+// A transfer opens tens of thousands of small files, so the layer counts
+// its system calls: directories stay open between calls, file positions are
+// kept here and every read and write is positional (no seek before it), a
+// file made by the open itself needs no status call and no look at other
+// opens' sharing markers, and whole files are copied inside the kernel.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -12,14 +19,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 #include <string_view>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
 #include "base/cp852.h"
 #include "base/polish.h"
-#include "platform/fs_posix.h"
 #include "platform/host_fs.h"
+#include "platform/names_posix.h"
 #include "platform/wildcard.h"
 
 namespace qm {
@@ -32,46 +41,20 @@ namespace {
 constexpr off_t kMarkerBase = static_cast<off_t>(0x7FFFFFFFFFFFFF00LL);
 enum Marker : off_t { kHasRead = 0, kHasWrite = 1, kDenyRead = 2, kDenyWrite = 3 };
 
-// ---------------------------------------------------------------------------
-// Names
-
 constexpr int kNegativeSeek = 131;  // Win32's answer to a seek before 0
+
+// Every open: O_NONBLOCK keeps a FIFO from blocking the open (such a file is
+// refused right after).
+constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// The largest piece one in-kernel copy call is asked for.
+constexpr int64_t kCopyPiece = int64_t{1} << 30;
 
 bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
 bool IsSep(char c) { return c == '/' || c == '\\'; }
 
-// Splits a CP852 path into its components; absolute when it starts with a
-// separator. A backslash separates as it does on Win32: no name coming from
-// the package's data can hold one.
-struct SplitPath {
-  bool absolute = false;
-  std::vector<std::string> parts;
-};
-
-SplitPath Split(const std::string& path) {
-  SplitPath sp;
-  sp.absolute = !path.empty() && IsSep(path[0]);
-  std::string cur;
-  for (char c : path) {
-    if (IsSep(c)) {
-      if (!cur.empty()) sp.parts.push_back(cur);
-      cur.clear();
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) sp.parts.push_back(cur);
-  return sp;
-}
-
-std::string Upper(const std::string& cp852) { return PlUpperCase(cp852); }
-
-std::string JoinHost(const std::string& dir, const std::string& nameUtf8) {
-  if (dir.empty()) return nameUtf8;
-  if (dir.back() == '/') return dir + nameUtf8;
-  return dir + "/" + nameUtf8;
-}
+bool IsDots(const std::string& s) { return s == "." || s == ".."; }
 
 // Win32 read-only attribute: no write permission for the class of users the
 // program falls in (the superuser: no write bit at all).
@@ -85,6 +68,12 @@ bool ModeReadOnly(const struct stat& st) {
   return (st.st_mode & S_IWOTH) == 0;
 }
 
+// The code of a failed open of a name in a directory.
+int OpenError(int err, bool guarded) {
+  if (err == ELOOP && guarded) return kErrLinkRefused;  // O_NOFOLLOW met a link
+  return HostErrorCode(err);
+}
+
 // ---------------------------------------------------------------------------
 // Open files
 
@@ -93,12 +82,30 @@ struct Range {
   uint64_t length;
 };
 
+// How an open came to its file.
+enum class Opened : uint8_t {
+  kExisting,  // an existing file, left as it is
+  kCut,       // an existing file, cut to nothing once sharing let it
+  kMade,      // made by this open (O_EXCL): new, empty, a regular file
+};
+
 struct OpenFile {
   int fd = -1;
   int access = 0;      // 0 read, 1 write, 2 read-write
   int markerFd = -1;   // a readable descriptor of the same file, or -1
   int writeFd = -1;    // a writable descriptor of the same file, or -1
-  std::string host;    // host name at open time
+  // Regular files are read and written at the position kept here; other
+  // files (devices) use the kernel's.
+  bool positional = true;
+  int64_t pos = 0;
+  // The size the open found, until the file is read, written, cut,
+  // flushed, locked or copied through this open (-1 then): the size asked
+  // for right after an open needs no second status call.
+  int64_t openSize = -1;
+  // The size last known: a read that ends short at or beyond it has met
+  // the end of the file; one that ends short before it is asked again.
+  int64_t knownSize = 0;
+  dev_t dev = 0;  // the file system it lies on
   std::vector<Range> locks;
 };
 
@@ -108,288 +115,8 @@ class PosixFind : public FindHandleBase {
   size_t next = 0;
 };
 
-
 // ---------------------------------------------------------------------------
-// Case-insensitive resolution
-
-// Checks a CP852 component for characters no name may hold.
-bool BadName(const std::string& s) { return s.find('\0') != std::string::npos; }
-
-// The CP852 upper-case form of a host name; false when the name holds a
-// character the code page lacks (such a name cannot be asked for).
-bool HostNameUpper(std::string_view utf8, std::string& out) {
-  out.clear();
-  size_t pos = 0;
-  while (pos < utf8.size()) {
-    uint8_t code;
-    if (!UnicodeToCp852(DecodeUtf8(utf8, pos), code)) return false;
-    out += static_cast<char>(PlUpCaseChar(code));
-  }
-  return true;
-}
-
-// The same comparison without building the upper-case form: most names
-// differ from the wanted one in their first letters.
-bool HostNameIs(std::string_view utf8, const std::string& wantUpper) {
-  size_t pos = 0, i = 0;
-  while (pos < utf8.size()) {
-    if (i >= wantUpper.size()) return false;
-    uint8_t code;
-    if (!UnicodeToCp852(DecodeUtf8(utf8, pos), code)) return false;
-    if (PlUpCaseChar(code) != static_cast<uint8_t>(wantUpper[i])) return false;
-    ++i;
-  }
-  return i == wantUpper.size();
-}
-
-bool SameTime(const timespec& a, const timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-uint64_t g_listingsRead = 0;
-
-// Resolves CP852 paths to host paths without regard to case.
-//
-// A name missing as spelt is looked for in a listing of its directory. The
-// listing of a directory is kept for later lookups only when it was read
-// well after the directory last changed: any later change then gives the
-// directory another modification time, which every use compares. (A change
-// within the time stamp's granularity of the listing would not; hence the
-// distance. Three seconds cover the two-second stamps of FAT media.) A
-// directory being written to is therefore listed afresh for each miss.
-class Resolver {
- public:
-  // Finds the entry of host directory dir whose name equals the CP852 name
-  // without regard to case. Exact spelling first (unless the caller has just
-  // tried it); among several spellings that differ only in case the
-  // smallest in byte order wins, so the choice does not depend on the order
-  // of the listing. Gives 2 when there is no such entry.
-  int FindInDir(const std::string& dir, const struct stat* dirSt, const std::string& name,
-                bool exactTried, std::string& hostName, struct stat& st) {
-    if (!exactTried) {
-      const std::string exact = Cp852ToUtf8(name);
-      if (stat(JoinHost(dir, exact).c_str(), &st) == 0) {
-        hostName = exact;
-        return kOk;
-      }
-      if (errno != ENOENT) return HostErrorCode(errno);
-    }
-    std::string best;
-    const int rc = Lookup(dir, dirSt, PlUpperCase(name), best);
-    if (rc != kOk) return rc;
-    if (stat(JoinHost(dir, best).c_str(), &st) != 0)
-      return errno == ENOENT ? kErrFileNotFound : HostErrorCode(errno);
-    hostName = best;
-    return kOk;
-  }
-
-  // Resolves the first count components of a split path, each of which must
-  // be a directory; host receives the host path and hostSt its status. A
-  // missing or non-directory component gives 3.
-  int ResolveDirs(const SplitPath& sp, size_t count, std::string& host, struct stat& hostSt) {
-    const std::string root = sp.absolute ? "/" : "";
-    // The longest leading part that exists as spelt, searched from the end:
-    // usually the whole directory or all of it but its last name.
-    size_t known = count;
-    for (; known > 0; --known) {
-      std::string exact = root;
-      for (size_t i = 0; i < known; ++i) exact = JoinHost(exact, Cp852ToUtf8(sp.parts[i]));
-      if (stat(exact.c_str(), &hostSt) == 0) {
-        if (!S_ISDIR(hostSt.st_mode)) return kErrPathNotFound;
-        host = exact;
-        break;
-      }
-      if (errno != ENOENT && errno != ENOTDIR) return HostErrorCode(errno);
-    }
-    if (known == 0) {
-      host = root;
-      if (stat(root.empty() ? "." : root.c_str(), &hostSt) != 0) return HostErrorCode(errno);
-    }
-    for (size_t i = known; i < count; ++i) {
-      std::string name;
-      struct stat st;
-      const int rc = FindInDir(host, &hostSt, sp.parts[i], i == known, name, st);
-      if (rc == kErrFileNotFound || rc == kErrPathNotFound) return kErrPathNotFound;
-      if (rc != kOk) return rc;
-      if (!S_ISDIR(st.st_mode)) return kErrPathNotFound;
-      host = JoinHost(host, name);
-      hostSt = st;
-    }
-    return kOk;
-  }
-
- private:
-  struct Listing {
-    timespec mtime, ctime;
-    std::unordered_map<std::string, std::string> byUpper;  // upper CP852 -> host name
-  };
-  struct DirKey {
-    dev_t dev;
-    ino_t ino;
-    bool operator==(const DirKey&) const = default;
-  };
-  struct DirKeyHash {
-    size_t operator()(const DirKey& k) const {
-      return std::hash<uint64_t>()(static_cast<uint64_t>(k.ino) * 1000003u ^ static_cast<uint64_t>(k.dev));
-    }
-  };
-  static constexpr time_t kSettleSeconds = 3;
-  static constexpr size_t kMaxListings = 256;
-
-  int Lookup(const std::string& dir, const struct stat* dirSt, const std::string& wantUpper,
-             std::string& best) {
-    const char* dirName = dir.empty() ? "." : dir.c_str();
-    struct stat dst;
-    if (dirSt) {
-      dst = *dirSt;
-    } else if (stat(dirName, &dst) != 0) {
-      return errno == ENOENT || errno == ENOTDIR ? kErrPathNotFound : HostErrorCode(errno);
-    }
-    if (!S_ISDIR(dst.st_mode)) return kErrPathNotFound;
-    const DirKey key{dst.st_dev, dst.st_ino};
-    auto it = listings_.find(key);
-    if (it != listings_.end()) {
-      if (SameTime(it->second.mtime, dst.st_mtim) && SameTime(it->second.ctime, dst.st_ctim)) {
-        auto hit = it->second.byUpper.find(wantUpper);
-        if (hit == it->second.byUpper.end()) return kErrFileNotFound;
-        best = hit->second;
-        return kOk;
-      }
-      listings_.erase(it);
-    }
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    const time_t changed = std::max(dst.st_mtim.tv_sec, dst.st_ctim.tv_sec);
-    const bool settled = now.tv_sec - changed > kSettleSeconds;
-    DIR* d = opendir(dirName);
-    if (!d) return errno == ENOENT || errno == ENOTDIR ? kErrPathNotFound : HostErrorCode(errno);
-    ++g_listingsRead;
-    Listing listing{dst.st_mtim, dst.st_ctim, {}};
-    bool found = false;
-    std::string up;
-    while (dirent* de = readdir(d)) {
-      const std::string_view dn(de->d_name);
-      if (dn == "." || dn == "..") continue;
-      if (settled) {
-        if (!HostNameUpper(dn, up)) continue;
-        auto [slot, fresh] = listing.byUpper.try_emplace(up, dn);
-        if (!fresh && dn < slot->second) slot->second.assign(dn);
-      } else if (HostNameIs(dn, wantUpper)) {
-        if (!found || dn < best) best.assign(dn);
-        found = true;
-      }
-    }
-    closedir(d);
-    if (!settled) return found ? kOk : kErrFileNotFound;
-    auto hit = listing.byUpper.find(wantUpper);
-    if (hit != listing.byUpper.end()) {
-      best = hit->second;
-      found = true;
-    }
-    if (listings_.size() >= kMaxListings) listings_.clear();
-    listings_.emplace(key, std::move(listing));
-    return found ? kOk : kErrFileNotFound;
-  }
-
-  std::unordered_map<DirKey, Listing, DirKeyHash> listings_;
-};
-
-// A path resolved to an existing entry, or to the name as given inside an
-// existing directory.
-struct Resolved {
-  std::string host;
-  bool exists = false;
-  struct stat st {};
-  std::string lastName;  // CP852 name of the last component as given
-};
-
-// Errors: 3 for a missing directory on the way, 123 for an unusable name;
-// a missing last component is not an error (exists is false).
-int Resolve(Resolver& names, const std::string& path, Resolved& r) {
-  if (path.empty()) return kErrPathNotFound;
-  if (BadName(path)) return kErrInvalidName;
-  const SplitPath sp = Split(path);
-  if (sp.parts.empty()) {
-    r.host = "/";
-    r.exists = stat("/", &r.st) == 0;
-    return kOk;
-  }
-  std::string exact = sp.absolute ? "/" : "";
-  for (const auto& p : sp.parts) exact = JoinHost(exact, Cp852ToUtf8(p));
-  r.lastName = sp.parts.back();
-  if (stat(exact.c_str(), &r.st) == 0) {
-    r.host = exact;
-    r.exists = true;
-    return kOk;
-  }
-  if (errno != ENOENT && errno != ENOTDIR) return HostErrorCode(errno);
-  std::string dir;
-  struct stat dirSt;
-  int rc = names.ResolveDirs(sp, sp.parts.size() - 1, dir, dirSt);
-  if (rc != kOk) return rc;
-  std::string name;
-  rc = names.FindInDir(dir, &dirSt, sp.parts.back(), true, name, r.st);
-  if (rc == kOk) {
-    r.host = JoinHost(dir, name);
-    r.exists = true;
-    return kOk;
-  }
-  if (rc != kErrFileNotFound) return rc;
-  r.host = JoinHost(dir, Cp852ToUtf8(sp.parts.back()));
-  r.exists = false;
-  return kOk;
-}
-
-class PosixFileSystem : public FileSystem {
- public:
-  ~PosixFileSystem() override {
-    for (auto& [fd, f] : files_) {
-      CloseAll(f);
-      close(fd);
-    }
-  }
-
-  int Open(const std::string& path, uint8_t mode, FileHandle& h) override;
-  int Create(const std::string& path, FileHandle& h) override;
-  int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) override;
-  int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) override;
-  int WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) override;
-  int Seek(FileHandle h, int64_t pos) override;
-  int Tell(FileHandle h, int64_t& pos) override;
-  int Size(FileHandle h, int64_t& size) override;
-  int SetEnd(FileHandle h) override;
-  int Flush(FileHandle h) override;
-  int Close(FileHandle h) override;
-  int Lock(FileHandle h, uint64_t offset, uint64_t length) override;
-  int Unlock(FileHandle h, uint64_t offset, uint64_t length) override;
-  int FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e,
-                FindHandle& fh) override;
-  int FindNext(FindHandle& fh, FindEntry& e) override;
-  int MakeDir(const std::string& path) override;
-  int Rename(const std::string& from, const std::string& to) override;
-  int Remove(const std::string& path) override;
-  int RemoveDir(const std::string& path) override;
-  int SyncVolume(const std::string& path) override;
-  int CurrentDir(std::string& path) override;
-
- private:
-  OpenFile* Get(FileHandle h) {
-    auto it = files_.find(h);
-    return it == files_.end() ? nullptr : &it->second;
-  }
-  static void CloseAll(OpenFile& f) {
-    if (f.markerFd >= 0 && f.markerFd != f.fd) close(f.markerFd);
-    if (f.writeFd >= 0 && f.writeFd != f.fd) close(f.writeFd);
-    f.markerFd = f.writeFd = -1;
-  }
-  int OpenResolved(const std::string& host, int access, int share, bool create, FileHandle& h);
-
-  std::unordered_map<int, OpenFile> files_;
-  Resolver names_;
-};
-
-// ---------------------------------------------------------------------------
-// Locks
+// Locks and sharing markers
 
 bool SetLock(int fd, short type, off_t start, off_t len, int& err) {
   struct flock fl {};
@@ -413,9 +140,13 @@ bool OthersHold(int fd, off_t start, off_t len) {
   return fl.l_type != F_UNLCK;
 }
 
-// Opens a second descriptor of the same file; -1 when it cannot be had.
-int Reopen(int fd, const std::string& host, int flags) {
-  const int fd2 = open(host.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+// Opens a second descriptor of the same file, through the process's own
+// view of its descriptors, so that no name is walked again (and no link
+// put there since can be followed); -1 when it cannot be had.
+int Reopen(int fd, int flags) {
+  char path[40];
+  snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  const int fd2 = open(path, flags | kOpenFlags);
   if (fd2 < 0) return -1;
   struct stat a, b;
   if (fstat(fd, &a) != 0 || fstat(fd2, &b) != 0 || a.st_dev != b.st_dev || a.st_ino != b.st_ino) {
@@ -437,40 +168,151 @@ void ForEachRun(const bool (&on)[4], Fn fn) {
 }
 
 // Places this open's markers and checks them against every other open:
-// true when the open may go on.
-bool ShareAllowed(int markerFd, int access, int share, int dataFd) {
+// true when the open may go on. A file this open has just made (O_EXCL)
+// had no other open and no lock before it: its markers are placed for
+// others to see, with nothing to probe.
+bool ShareAllowed(int markerFd, int access, int share, int dataFd, Opened how) {
   const bool wantRead = access != 1, wantWrite = access != 0;
   const bool denyRead = share <= 1 || share == 3, denyWrite = share <= 2;
+  const bool probe = how != Opened::kMade;
   if (markerFd >= 0) {
     // Neighbouring markers are placed and probed in one call per run: a
     // lock over several bytes conflicts with exactly what the one-byte locks
     // would.
-    bool set[4] = {}, probe[4] = {};
-    set[kHasRead] = probe[kDenyRead] = wantRead;
-    set[kHasWrite] = probe[kDenyWrite] = wantWrite;
-    set[kDenyRead] = probe[kHasRead] = denyRead;
-    set[kDenyWrite] = probe[kHasWrite] = denyWrite;
+    bool set[4] = {}, ask[4] = {};
+    set[kHasRead] = ask[kDenyRead] = wantRead;
+    set[kHasWrite] = ask[kDenyWrite] = wantWrite;
+    set[kDenyRead] = ask[kHasRead] = denyRead;
+    set[kDenyWrite] = ask[kHasWrite] = denyWrite;
     bool conflict = false;
     ForEachRun(set, [&](int first, int count) {
       int err = 0;
       SetLock(markerFd, F_RDLCK, kMarkerBase + first, count, err);
     });
-    ForEachRun(probe, [&](int first, int count) {
-      conflict = conflict || OthersHold(markerFd, kMarkerBase + first, count);
-    });
+    if (probe) {
+      ForEachRun(ask, [&](int first, int count) {
+        conflict = conflict || OthersHold(markerFd, kMarkerBase + first, count);
+      });
+    }
     if (conflict) return false;
   }
   // A byte-range lock held elsewhere means that some program has the file
   // open, which an open denying others must not ignore.
-  if ((denyRead || denyWrite) && OthersHold(dataFd, 0, kMarkerBase)) return false;
+  if (probe && (denyRead || denyWrite) && OthersHold(dataFd, 0, kMarkerBase)) return false;
   return true;
 }
+
+// True when some open of the file (this program's or another's) would make
+// Win32 refuse to rename or delete it: every open places a sharing marker,
+// and a byte-range lock shows that some program has it open.
+bool FileInUse(int dirFd, const std::string& host, bool guarded) {
+  const int fd = openat(dirFd, host.c_str(), O_RDONLY | kOpenFlags | (guarded ? O_NOFOLLOW : 0));
+  if (fd < 0) return false;
+  const bool used = OthersHold(fd, 0, kMarkerBase) || OthersHold(fd, kMarkerBase, 4);
+  close(fd);
+  return used;
+}
+
+// ---------------------------------------------------------------------------
+// Directory entries
+
+bool EntryFor(const struct stat& st, const std::string& cpName, bool link, FindEntry& e) {
+  e.name = cpName;
+  e.size = 0;
+  e.link = link;
+  if (S_ISLNK(st.st_mode)) {
+    e.attr = kAttrArchive;  // a link's own entry (below a guarded root)
+    e.size = st.st_size;
+  } else if (S_ISDIR(st.st_mode)) {
+    e.attr = kAttrDirectory;
+  } else if (S_ISREG(st.st_mode)) {
+    e.attr = kAttrArchive;
+    e.size = st.st_size;
+  } else {
+    return false;  // pipes, sockets, devices: nothing the program can copy
+  }
+  if (ModeReadOnly(st)) e.attr |= kAttrReadOnly;
+  return true;
+}
+
+bool MaskAllows(uint8_t attr, uint8_t mask) {
+  const uint8_t special = kAttrHidden | kAttrSystem | kAttrVolume | kAttrDirectory;
+  return (attr & special & ~mask) == 0;
+}
+
+// Listing order: "." and ".." first, then by upper-cased CP852 name, ties by
+// the name itself, so that every run sees the same order.
+bool EntryBefore(const FindEntry& a, const FindEntry& b) {
+  const bool ad = a.name == "." || a.name == "..", bd = b.name == "." || b.name == "..";
+  if (ad != bd) return ad;
+  const std::string ua = PlUpperCase(a.name), ub = PlUpperCase(b.name);
+  if (ua != ub) return ua < ub;
+  return a.name < b.name;
+}
+
+// ---------------------------------------------------------------------------
+
+class PosixFileSystem : public FileSystem {
+ public:
+  ~PosixFileSystem() override {
+    for (auto& [fd, f] : files_) {
+      CloseExtra(f);
+      close(fd);
+    }
+  }
+
+  int Open(const std::string& path, uint8_t mode, FileHandle& h) override;
+  int Create(const std::string& path, FileHandle& h) override;
+  int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) override;
+  int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) override;
+  int ReadAt(FileHandle h, int64_t pos, void* buf, uint32_t n, uint32_t& got) override;
+  int WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) override;
+  int CopyData(FileHandle src, FileHandle dst, int64_t& copied) override;
+  int Seek(FileHandle h, int64_t pos) override;
+  int Tell(FileHandle h, int64_t& pos) override;
+  int Size(FileHandle h, int64_t& size) override;
+  int SetEnd(FileHandle h) override;
+  int Flush(FileHandle h) override;
+  int Close(FileHandle h) override;
+  int Lock(FileHandle h, uint64_t offset, uint64_t length) override;
+  int Unlock(FileHandle h, uint64_t offset, uint64_t length) override;
+  int FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e,
+                FindHandle& fh) override;
+  int FindNext(FindHandle& fh, FindEntry& e) override;
+  int MakeDir(const std::string& path) override;
+  int Rename(const std::string& from, const std::string& to) override;
+  int Remove(const std::string& path) override;
+  int RemoveDir(const std::string& path) override;
+  int CurrentDir(std::string& path) override;
+  int SyncVolume(const std::string& path) override;
+
+ private:
+  OpenFile* Get(FileHandle h) {
+    auto it = files_.find(h);
+    return it == files_.end() ? nullptr : &it->second;
+  }
+  static void CloseExtra(OpenFile& f) {
+    if (f.markerFd >= 0 && f.markerFd != f.fd) close(f.markerFd);
+    if (f.writeFd >= 0 && f.writeFd != f.fd) close(f.writeFd);
+    f.markerFd = f.writeFd = -1;
+  }
+  int OpenExisting(Place& place, int flags, int& fd);
+  int CreateIn(Place& place, std::string host, FileHandle& h);
+  int Adopt(int fd, int access, int share, Opened how, bool readable, dev_t dev, FileHandle& h);
+  int ReadFrom(OpenFile& f, int64_t pos, void* buf, uint32_t n, uint32_t& got);
+  int FindOne(Place& place, uint8_t attrMask, std::vector<FindEntry>& out);
+  int FindMatching(const Place& place, uint8_t attrMask, std::vector<FindEntry>& out);
+
+  std::unordered_map<int, OpenFile> files_;
+  HostNames names_;
+  // Pairs of file systems (source, destination) between which the kernel
+  // would not copy.
+  std::set<std::pair<dev_t, dev_t>> refusedCopies_;
+};
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
-
-uint64_t DirectoryListingsRead() { return g_listingsRead; }
 
 int HostErrorCode(int err) {
   switch (err) {
@@ -502,68 +344,27 @@ int HostErrorCode(int err) {
   }
 }
 
-int PosixFileSystem::OpenResolved(const std::string& host, int access, int share, bool create,
-                                  FileHandle& h) {
-  static constexpr int kAccessFlags[3] = {O_RDONLY, O_WRONLY, O_RDWR};
-  const int flags = kAccessFlags[access] | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  // A new file is made with O_EXCL, so that it is known to be new (and not
-  // read-only, whatever the umask made of it); an existing one is opened
-  // and cut only once the sharing check has let the open through.
-  bool created = false;
-  int fd = -1;
-  for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
-    if (create) {
-      fd = open(host.c_str(), flags | O_CREAT | O_EXCL, 0666);
-      if (fd >= 0) {
-        created = true;
-        break;
-      }
-      if (errno == EINTR) continue;
-      if (errno != EEXIST) return HostErrorCode(errno);
-    }
-    fd = open(host.c_str(), flags);
-    if (fd < 0 && errno != EINTR && !(create && errno == ENOENT)) return HostErrorCode(errno);
+// ---------------------------------------------------------------------------
+// Opening
+
+// Opens the place's name, an existing file, as spelt or else in another
+// case; below a guarded root never through a link.
+int PosixFileSystem::OpenExisting(Place& place, int flags, int& fd) {
+  const int open = flags | kOpenFlags | (place.guarded ? O_NOFOLLOW : 0);
+  fd = openat(place.dir->fd, place.HostName().c_str(), open);
+  if (fd >= 0) return kOk;
+  int err = errno;
+  if (err == ENOENT && !place.name.empty() && !IsDots(place.name)) {
+    Found found;
+    const int rc = names_.FindOtherSpelling(place, found);
+    if (rc != kOk) return rc;
+    if (found.link && place.guarded) return kErrLinkRefused;
+    if (S_ISDIR(found.st.st_mode)) return kErrAccessDenied;
+    fd = openat(place.dir->fd, found.host.c_str(), open);
+    if (fd >= 0) return kOk;
+    err = errno;
   }
-  if (fd < 0) return HostErrorCode(errno);
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    const int rc = HostErrorCode(errno);
-    close(fd);
-    return rc;
-  }
-  // Directories, pipes and sockets are not files to the program.
-  if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISBLK(st.st_mode)) {
-    close(fd);
-    return kErrAccessDenied;
-  }
-  // A read-only file refuses write access even to the superuser, as the
-  // read-only attribute does on Win32.
-  if (access != 0 && !created && ModeReadOnly(st)) {
-    close(fd);
-    return kErrAccessDenied;
-  }
-  // Only the status flags count here, and O_NONBLOCK (against a FIFO that
-  // would block the open) is the only one the open set.
-  fcntl(fd, F_SETFL, 0);
-  OpenFile f;
-  f.fd = fd;
-  f.access = access;
-  f.host = host;
-  f.markerFd = access == 1 ? Reopen(fd, host, O_RDONLY) : fd;
-  if (!ShareAllowed(f.markerFd, access, share, fd)) {
-    CloseAll(f);
-    close(fd);
-    return kErrSharingViolation;
-  }
-  if (create && !created && ftruncate(fd, 0) != 0) {
-    const int rc = HostErrorCode(errno);
-    CloseAll(f);
-    close(fd);
-    return rc;
-  }
-  files_[fd] = std::move(f);
-  h = fd;
-  return kOk;
+  return OpenError(err, place.guarded);
 }
 
 int PosixFileSystem::Open(const std::string& path, uint8_t mode, FileHandle& h) {
@@ -572,23 +373,156 @@ int PosixFileSystem::Open(const std::string& path, uint8_t mode, FileHandle& h) 
   const int share = (mode & 0xF0) >> 4;
   if (access == 3 || share > 4) return kErrInvalidAccess;
   if (HasWildcard(path)) return kErrInvalidName;
-  Resolved r;
-  int rc = Resolve(names_, path, r);
+  Place place;
+  int rc = names_.Locate(path, place);
   if (rc != kOk) return rc;
-  if (!r.exists) return kErrFileNotFound;
-  if (S_ISDIR(r.st.st_mode)) return kErrAccessDenied;
-  return OpenResolved(r.host, access, share, false, h);
+  // Write access opens read-write when it can, so that the descriptor
+  // itself carries the sharing markers (read locks need a readable one).
+  static constexpr int kAccessFlags[3] = {O_RDONLY, O_RDWR, O_RDWR};
+  int fd = -1;
+  rc = OpenExisting(place, kAccessFlags[access], fd);
+  bool readable = true;
+  if (rc == kErrAccessDenied && access == 1) {
+    rc = OpenExisting(place, O_WRONLY, fd);
+    readable = false;
+  }
+  if (rc != kOk) return rc;
+  return Adopt(fd, access, share, Opened::kExisting, readable, 0, h);
 }
 
 int PosixFileSystem::Create(const std::string& path, FileHandle& h) {
   h = kNoHandle;
   if (HasWildcard(path)) return kErrInvalidName;
-  Resolved r;
-  int rc = Resolve(names_, path, r);
+  Place place;
+  int rc = names_.Locate(path, place);
   if (rc != kOk) return rc;
-  if (r.lastName.empty() || r.lastName == "." || r.lastName == "..") return kErrAccessDenied;
-  if (r.exists && S_ISDIR(r.st.st_mode)) return kErrAccessDenied;
-  return OpenResolved(r.host, 2, 4, true, h);
+  if (place.name.empty() || IsDots(place.name)) return kErrAccessDenied;
+  std::string host = place.HostName();
+  // A name no listing knows in any spelling is made as spelt straight away.
+  if (!names_.KnownAbsent(place)) {
+    Found found;
+    rc = names_.Find(place, found);
+    if (rc == kOk) {
+      if (found.link && place.guarded) return kErrLinkRefused;
+      if (S_ISDIR(found.st.st_mode)) return kErrAccessDenied;
+      host = found.host;
+    } else if (rc != kErrFileNotFound) {
+      return rc;
+    }
+  }
+  return CreateIn(place, std::move(host), h);
+}
+
+// Makes the file new with O_EXCL, so that it is known to be new (and not
+// read-only, whatever the umask made of it), or opens the existing one, to
+// be cut only once the sharing check has let the open through. With
+// O_EXCL a link in the name's place is never followed: a link pointing
+// nowhere does not make its target.
+int PosixFileSystem::CreateIn(Place& place, std::string host, FileHandle& h) {
+  const int flags = O_RDWR | kOpenFlags | (place.guarded ? O_NOFOLLOW : 0);
+  bool relocated = false;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    int fd = openat(place.dir->fd, host.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) {
+      names_.Added(place.dir, host);
+      return Adopt(fd, 2, 4, Opened::kMade, true, place.dir->key.dev, h);
+    }
+    int err = errno;
+    if (err == ENOENT && !relocated) {
+      // Only a directory removed since it was opened says this here.
+      relocated = true;
+      if (const int rc = names_.Relocate(place); rc != kOk) return rc;
+      continue;
+    }
+    if (err != EEXIST && err != EINTR) return HostErrorCode(err);
+    if (err == EEXIST) {
+      fd = openat(place.dir->fd, host.c_str(), flags);
+      if (fd >= 0) return Adopt(fd, 2, 4, Opened::kCut, true, 0, h);
+      err = errno;
+      // Removed meanwhile (or, outside the roots, a link that points
+      // nowhere): made again on the next attempt.
+      if (err != ENOENT && err != EINTR) return OpenError(err, place.guarded);
+    }
+  }
+  return kErrFileNotFound;
+}
+
+// Takes an open descriptor on as a handle: checks what it opened, places
+// the sharing markers and, for a create, cuts the file.
+// dev: the file system of a file the open made (the others' is asked).
+int PosixFileSystem::Adopt(int fd, int access, int share, Opened how, bool readable, dev_t dev, FileHandle& h) {
+  OpenFile f;
+  f.fd = fd;
+  f.access = access;
+  f.dev = dev;
+  if (how == Opened::kMade) {
+    f.openSize = 0;
+  } else {
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+      const int rc = HostErrorCode(errno);
+      close(fd);
+      return rc;
+    }
+    // Directories, pipes and sockets are not files to the program.
+    if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISBLK(st.st_mode)) {
+      close(fd);
+      return kErrAccessDenied;
+    }
+    // A read-only file refuses write access even to the superuser, as the
+    // read-only attribute does on Win32.
+    if (access != 0 && ModeReadOnly(st)) {
+      close(fd);
+      return kErrAccessDenied;
+    }
+    f.positional = S_ISREG(st.st_mode);
+    // Regular files ignore O_NONBLOCK; a device is given back the blocking
+    // reads and writes it is used with.
+    if (!f.positional) fcntl(fd, F_SETFL, 0);
+    f.openSize = f.knownSize = st.st_size;
+    f.dev = st.st_dev;
+  }
+  // Read locks need a readable descriptor; a file that could be opened
+  // for writing only gets one of its own when it can.
+  f.markerFd = readable ? fd : Reopen(fd, O_RDONLY);
+  int rc = kOk;
+  if (!ShareAllowed(f.markerFd, access, share, fd, how)) {
+    rc = kErrSharingViolation;
+  } else if (how == Opened::kCut && ftruncate(fd, 0) != 0) {
+    rc = HostErrorCode(errno);
+  }
+  if (rc != kOk) {
+    CloseExtra(f);
+    close(fd);
+    return rc;
+  }
+  if (how == Opened::kCut) f.openSize = f.knownSize = 0;
+  files_[fd] = std::move(f);
+  h = fd;
+  return kOk;
+}
+
+// ---------------------------------------------------------------------------
+// Reading and writing
+
+// Reads up to n bytes at pos (the kernel's position for a device, pos < 0).
+int PosixFileSystem::ReadFrom(OpenFile& f, int64_t pos, void* buf, uint32_t n, uint32_t& got) {
+  f.openSize = -1;
+  auto* p = static_cast<char*>(buf);
+  while (got < n) {
+    const ssize_t r = pos < 0 ? read(f.fd, p + got, n - got) : pread(f.fd, p + got, n - got, pos + got);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return errno == EIO ? kErrReadFault : HostErrorCode(errno);
+    }
+    if (r == 0) break;
+    got += static_cast<uint32_t>(r);
+    // A regular file gives less than asked only at its end: no second
+    // call to hear it say so, unless the end lies beyond what it gave.
+    if (pos >= 0 && got < n && pos + got >= f.knownSize) break;
+  }
+  if (pos >= 0) f.knownSize = std::max(f.knownSize, pos + got);
+  return kOk;
 }
 
 int PosixFileSystem::Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) {
@@ -596,22 +530,23 @@ int PosixFileSystem::Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) {
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
   if (f->access == 1) return kErrAccessDenied;
-  auto* p = static_cast<char*>(buf);
-  while (got < n) {
-    const ssize_t r = read(f->fd, p + got, n - got);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return errno == EIO ? kErrReadFault : HostErrorCode(errno);
-    }
-    if (r == 0) break;
-    got += static_cast<uint32_t>(r);
-  }
-  return kOk;
+  const int rc = ReadFrom(*f, f->positional ? f->pos : -1, buf, n, got);
+  if (f->positional) f->pos += got;
+  return rc;
+}
+
+int PosixFileSystem::ReadAt(FileHandle h, int64_t pos, void* buf, uint32_t n, uint32_t& got) {
+  got = 0;
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  if (pos < 0) return kNegativeSeek;
+  if (f->access == 1) return kErrAccessDenied;
+  return ReadFrom(*f, pos, buf, n, got);
 }
 
 namespace {
 
-// Writes all n bytes, at the file position (pos < 0) or at pos; a host
+// Writes all n bytes, at the kernel's position (pos < 0) or at pos; a host
 // that takes part of a block is asked again for the rest.
 int WriteAll(int fd, const void* buf, uint32_t n, int64_t pos, uint32_t& put) {
   const auto* p = static_cast<const char*>(buf);
@@ -635,7 +570,13 @@ int PosixFileSystem::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& 
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
   if (f->access == 0) return kErrAccessDenied;
-  return WriteAll(f->fd, buf, n, -1, put);
+  f->openSize = -1;
+  const int rc = WriteAll(f->fd, buf, n, f->positional ? f->pos : -1, put);
+  if (f->positional) {
+    f->pos += put;
+    f->knownSize = std::max(f->knownSize, f->pos);
+  }
+  return rc;
 }
 
 int PosixFileSystem::WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) {
@@ -644,13 +585,67 @@ int PosixFileSystem::WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_
   if (!f) return kErrInvalidHandle;
   if (pos < 0) return kNegativeSeek;
   if (f->access == 0) return kErrAccessDenied;
-  return WriteAll(f->fd, buf, n, pos, put);
+  f->openSize = -1;
+  const int rc = WriteAll(f->fd, buf, n, pos, put);
+  f->knownSize = std::max(f->knownSize, pos + put);
+  return rc;
+}
+
+// Regular files are copied by the kernel (copy_file_range: no copy through
+// the program, and a file system that can share blocks shares them); a
+// kernel or a pair of file systems that will not do it leaves the copy to
+// the blocks of the base class. The end is the source's size when the copy
+// starts.
+int PosixFileSystem::CopyData(FileHandle src, FileHandle dst, int64_t& copied) {
+  copied = 0;
+  OpenFile* s = Get(src);
+  OpenFile* d = Get(dst);
+  if (!s || !d) return kErrInvalidHandle;
+  if (s->access == 1 || d->access == 0) return kErrAccessDenied;
+  const std::pair<dev_t, dev_t> devs{s->dev, d->dev};
+  if (!s->positional || !d->positional || s == d || refusedCopies_.count(devs))
+    return FileSystem::CopyData(src, dst, copied);
+  int64_t end = s->openSize;
+  if (end < 0) {
+    struct stat st;
+    if (fstat(s->fd, &st) != 0) return HostErrorCode(errno);
+    end = st.st_size;
+  }
+  s->openSize = d->openSize = -1;
+  while (s->pos < end) {
+    loff_t in = s->pos, out = d->pos;
+    const ssize_t r =
+        copy_file_range(s->fd, &in, d->fd, &out, static_cast<size_t>(std::min(end - s->pos, kCopyPiece)), 0);
+    if (r < 0) {
+      const int err = errno;
+      if (err == EINTR) continue;
+      if (err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP || err == EPERM || err == ETXTBSY) {
+        // Refused between these two file systems: not asked again.
+        if (err != EINVAL && err != ETXTBSY) refusedCopies_.insert(devs);
+        int64_t more = 0;
+        const int rc = FileSystem::CopyData(src, dst, more);
+        copied += more;
+        return rc;
+      }
+      return err == EIO ? kErrWriteFault : HostErrorCode(err);
+    }
+    if (r == 0) break;  // cut meanwhile
+    s->pos += r;
+    d->pos += r;
+    copied += r;
+    d->knownSize = std::max(d->knownSize, d->pos);
+  }
+  return kOk;
 }
 
 int PosixFileSystem::Seek(FileHandle h, int64_t pos) {
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
   if (pos < 0) return kNegativeSeek;
+  if (f->positional) {
+    f->pos = pos;
+    return kOk;
+  }
   if (lseek(f->fd, static_cast<off_t>(pos), SEEK_SET) < 0) return HostErrorCode(errno);
   return kOk;
 }
@@ -659,6 +654,10 @@ int PosixFileSystem::Tell(FileHandle h, int64_t& pos) {
   pos = 0;
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
+  if (f->positional) {
+    pos = f->pos;
+    return kOk;
+  }
   const off_t r = lseek(f->fd, 0, SEEK_CUR);
   if (r < 0) return HostErrorCode(errno);
   pos = r;
@@ -669,9 +668,13 @@ int PosixFileSystem::Size(FileHandle h, int64_t& size) {
   size = 0;
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
+  if (f->openSize >= 0) {
+    size = f->openSize;
+    return kOk;
+  }
   struct stat st;
   if (fstat(f->fd, &st) != 0) return HostErrorCode(errno);
-  size = st.st_size;
+  size = f->knownSize = st.st_size;
   return kOk;
 }
 
@@ -679,18 +682,22 @@ int PosixFileSystem::SetEnd(FileHandle h) {
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
   if (f->access == 0) return kErrAccessDenied;
-  const off_t pos = lseek(f->fd, 0, SEEK_CUR);
-  if (pos < 0) return HostErrorCode(errno);
+  f->openSize = -1;
+  off_t pos = static_cast<off_t>(f->pos);
+  if (!f->positional && (pos = lseek(f->fd, 0, SEEK_CUR)) < 0) return HostErrorCode(errno);
   int r;
   do r = ftruncate(f->fd, pos);
   while (r != 0 && errno == EINTR);
-  return r == 0 ? kOk : HostErrorCode(errno);
+  if (r != 0) return HostErrorCode(errno);
+  f->knownSize = pos;
+  return kOk;
 }
 
 int PosixFileSystem::Flush(FileHandle h) {
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
   if (f->access == 0) return kErrAccessDenied;
+  f->openSize = -1;
   // Data and size reach the disk; the time stamps may follow later, which
   // spares a second journal write for every insertion into the list.
   if (fdatasync(f->fd) != 0) {
@@ -705,16 +712,20 @@ int PosixFileSystem::Close(FileHandle h) {
   if (it == files_.end()) return kErrInvalidHandle;
   OpenFile f = std::move(it->second);
   files_.erase(it);
-  CloseAll(f);
+  CloseExtra(f);
   // The descriptor is gone whatever close reports; an I/O error means that
   // written data may not have reached the file, and is reported.
   if (close(f.fd) != 0 && errno == EIO) return kErrWriteFault;
   return kOk;
 }
 
+// ---------------------------------------------------------------------------
+// Locks
+
 int PosixFileSystem::Lock(FileHandle h, uint64_t offset, uint64_t length) {
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
+  f->openSize = -1;
   const uint64_t end = length > UINT64_MAX - offset ? UINT64_MAX : offset + length;
   // Win32 locks never overlap, not even two of the same handle.
   for (const Range& r : f->locks) {
@@ -727,7 +738,7 @@ int PosixFileSystem::Lock(FileHandle h, uint64_t offset, uint64_t length) {
   if (length != 0 && offset < base) {
     const off_t start = static_cast<off_t>(offset);
     const off_t len = static_cast<off_t>(std::min(end, base) - offset);
-    if (f->writeFd < 0 && f->access == 0) f->writeFd = Reopen(f->fd, f->host, O_RDWR);
+    if (f->writeFd < 0 && f->access == 0) f->writeFd = Reopen(f->fd, O_RDWR);
     int err = 0;
     bool ok;
     if (f->access != 0)
@@ -745,6 +756,7 @@ int PosixFileSystem::Lock(FileHandle h, uint64_t offset, uint64_t length) {
 int PosixFileSystem::Unlock(FileHandle h, uint64_t offset, uint64_t length) {
   OpenFile* f = Get(h);
   if (!f) return kErrInvalidHandle;
+  f->openSize = -1;
   auto it = std::find_if(f->locks.begin(), f->locks.end(), [&](const Range& r) {
     return r.offset == offset && r.length == length;
   });
@@ -762,116 +774,71 @@ int PosixFileSystem::Unlock(FileHandle h, uint64_t offset, uint64_t length) {
   return kOk;
 }
 
+
 // ---------------------------------------------------------------------------
 // Directory search
-
-namespace {
-
-bool EntryFor(const struct stat& st, const std::string& cpName, FindEntry& e) {
-  e.name = cpName;
-  e.size = 0;
-  if (S_ISDIR(st.st_mode)) {
-    e.attr = kAttrDirectory;
-  } else if (S_ISREG(st.st_mode)) {
-    e.attr = kAttrArchive;
-    e.size = st.st_size;
-  } else {
-    return false;  // pipes, sockets, devices: nothing the program can copy
-  }
-  if (ModeReadOnly(st)) e.attr |= kAttrReadOnly;
-  return true;
-}
-
-bool MaskAllows(uint8_t attr, uint8_t mask) {
-  const uint8_t special = kAttrHidden | kAttrSystem | kAttrVolume | kAttrDirectory;
-  return (attr & special & ~mask) == 0;
-}
-
-// Listing order: "." and ".." first, then by upper-cased CP852 name, ties by
-// the name itself, so that every run sees the same order.
-bool EntryBefore(const FindEntry& a, const FindEntry& b) {
-  const bool ad = a.name == "." || a.name == "..", bd = b.name == "." || b.name == "..";
-  if (ad != bd) return ad;
-  const std::string ua = Upper(a.name), ub = Upper(b.name);
-  if (ua != ub) return ua < ub;
-  return a.name < b.name;
-}
-
-}  // namespace
 
 int PosixFileSystem::FindFirst(const std::string& pattern, uint8_t attrMask, FindEntry& e,
                                FindHandle& fh) {
   fh.reset();
   e = FindEntry();
   if (pattern.empty()) return kErrPathNotFound;
-  if (BadName(pattern)) return kErrInvalidName;
+  if (pattern.find('\0') != std::string::npos) return kErrInvalidName;
   if (IsSep(pattern.back())) return kErrFileNotFound;
-  const SplitPath sp = Split(pattern);
-  if (sp.parts.empty()) return kErrFileNotFound;
-  const std::string& last = sp.parts.back();
-  auto find = std::make_unique<PosixFind>();
-  // Most names are asked for as they are spelt on disk: one status call.
-  std::string exactDir = sp.absolute ? "/" : "";
-  for (size_t i = 0; i + 1 < sp.parts.size(); ++i) exactDir = JoinHost(exactDir, Cp852ToUtf8(sp.parts[i]));
-  bool exactMissing = false;
-  if (!HasWildcard(last) && last != "." && last != "..") {
-    const std::string exact = JoinHost(exactDir, Cp852ToUtf8(last));
-    struct stat st;
-    if (stat(exact.c_str(), &st) != 0) {
-      exactMissing = errno == ENOENT;
-    } else {
-      FindEntry one;
-      if (!EntryFor(st, last, one) || !MaskAllows(one.attr, attrMask)) return kErrFileNotFound;
-      e = one;
-      find->entries.push_back(std::move(one));
-      find->next = 1;
-      fh = std::move(find);
-      return kOk;
-    }
-  }
-  std::string dir;
-  struct stat dirSt;
-  int rc = names_.ResolveDirs(sp, sp.parts.size() - 1, dir, dirSt);
+  Place place;
+  int rc = names_.Locate(pattern, place);
   if (rc != kOk) return rc;
-  const std::string dirName = dir.empty() ? "." : dir;
-  if (!HasWildcard(last)) {
-    std::string hostName;
-    struct stat st;
-    rc = names_.FindInDir(dir, &dirSt, last, exactMissing && dir == exactDir, hostName, st);
-    if (rc != kOk) return rc == kErrPathNotFound ? kErrPathNotFound : rc;
-    FindEntry one;
-    const bool ok = EntryFor(st, last == "." || last == ".." ? last : Utf8ToCp852(hostName), one);
-    if (!ok || !MaskAllows(one.attr, attrMask)) return kErrFileNotFound;
-    find->entries.push_back(one);
-  } else {
-    DIR* d = opendir(dirName.c_str());
-    if (!d) {
-      const int err = errno;
-      return err == ENOENT || err == ENOTDIR ? kErrPathNotFound : HostErrorCode(err);
-    }
-    const std::vector<int> compiled = CompileWildcard(last);
-    const bool atRoot = dir == "/";
-    while (dirent* de = readdir(d)) {
-      const std::string hostName = de->d_name;
-      if (atRoot && (hostName == "." || hostName == "..")) continue;
-      // A host name holding a backslash cannot be addressed by the program.
-      if (hostName.find('\\') != std::string::npos) continue;
-      const std::string cp = Utf8ToCp852(hostName);
-      const std::string up = Upper(cp);
-      if (!WildcardMatches(compiled, up)) continue;
-      FindEntry fe;
-      struct stat st;
-      if (fstatat(dirfd(d), hostName.c_str(), &st, 0) != 0 || !EntryFor(st, cp, fe)) continue;
-      if (!MaskAllows(fe.attr, attrMask)) continue;
-      find->entries.push_back(std::move(fe));
-    }
-    closedir(d);
-    if (find->entries.empty()) return kErrFileNotFound;
-    std::sort(find->entries.begin(), find->entries.end(), EntryBefore);
-  }
+  if (place.name.empty()) return kErrFileNotFound;
+  auto find = std::make_unique<PosixFind>();
+  rc = HasWildcard(place.name) ? FindMatching(place, attrMask, find->entries)
+                               : FindOne(place, attrMask, find->entries);
+  if (rc != kOk) return rc;
   e = find->entries[0];
   find->next = 1;
   fh = std::move(find);
+  return kOk;
+}
+
+// A pattern without wildcards: that one name, in its spelling on disk.
+int PosixFileSystem::FindOne(Place& place, uint8_t attrMask, std::vector<FindEntry>& out) {
+  Found found;
+  const int rc = names_.Find(place, found);
+  if (rc != kOk) return rc;
+  if (found.link && place.guarded) return kErrLinkRefused;
+  const bool asAsked = IsDots(place.name) || found.host == place.HostName();
+  FindEntry one;
+  if (!EntryFor(found.st, asAsked ? place.name : Utf8ToCp852(found.host), found.link, one) ||
+      !MaskAllows(one.attr, attrMask))
+    return kErrFileNotFound;
+  out.push_back(std::move(one));
+  return kOk;
+}
+
+// A pattern with wildcards: every matching entry of the directory, sorted.
+int PosixFileSystem::FindMatching(const Place& place, uint8_t attrMask, std::vector<FindEntry>& out) {
+  const std::vector<int> compiled = CompileWildcard(place.name);
+  const bool atRoot = place.dirKey == "A";  // "/" has no "." and ".." to show
+  const int dirFd = place.dir->fd;
+  const int rc = names_.List(place.dir, !atRoot, [&](std::string_view hostName, unsigned char type) {
+    // A host name holding a backslash cannot be addressed by the program.
+    if (hostName.find('\\') != std::string_view::npos) return;
+    const std::string host(hostName);
+    const std::string cp = Utf8ToCp852(host);
+    if (!WildcardMatches(compiled, PlUpperCase(cp))) return;
+    // Below a guarded root an entry is described as it is (a link as a
+    // link); elsewhere as what it leads to, the link only flagged.
+    const bool maybeLink = type == DT_LNK || type == DT_UNKNOWN;
+    struct stat st;
+    if (fstatat(dirFd, host.c_str(), &st, place.guarded || maybeLink ? AT_SYMLINK_NOFOLLOW : 0) != 0) return;
+    const bool link = S_ISLNK(st.st_mode);
+    if (link && !place.guarded && fstatat(dirFd, host.c_str(), &st, 0) != 0) return;
+    FindEntry fe;
+    if (!EntryFor(st, cp, link, fe) || !MaskAllows(fe.attr, attrMask)) return;
+    out.push_back(std::move(fe));
+  });
+  if (rc != kOk) return rc;
+  if (out.empty()) return kErrFileNotFound;
+  std::sort(out.begin(), out.end(), EntryBefore);
   return kOk;
 }
 
@@ -888,98 +855,134 @@ int PosixFileSystem::FindNext(FindHandle& fh, FindEntry& e) {
 
 int PosixFileSystem::MakeDir(const std::string& path) {
   if (HasWildcard(path)) return kErrInvalidName;
-  Resolved r;
-  int rc = Resolve(names_, path, r);
+  Place place;
+  int rc = names_.Locate(path, place);
   if (rc != kOk) return rc;
-  if (r.exists) return kErrAlreadyExists;
-  if (mkdir(r.host.c_str(), 0777) != 0) return HostErrorCode(errno);
-  return kOk;
+  if (!names_.KnownAbsent(place)) {
+    Found found;
+    rc = names_.Find(place, found);
+    if (rc == kOk) return found.link && place.guarded ? kErrLinkRefused : kErrAlreadyExists;
+    if (rc != kErrFileNotFound) return rc;
+  }
+  const std::string host = place.HostName();
+  for (int attempt = 0;; ++attempt) {
+    if (mkdirat(place.dir->fd, host.c_str(), 0777) == 0) {
+      names_.MadeDir(place, host);
+      return kOk;
+    }
+    const int err = errno;
+    if (err == ENOENT && attempt == 0) {
+      // Only a directory removed since it was opened says this here.
+      if ((rc = names_.Relocate(place)) != kOk) return rc;
+      continue;
+    }
+    struct stat st;
+    if (err == EEXIST && place.guarded && fstatat(place.dir->fd, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(st.st_mode))
+      return kErrLinkRefused;
+    return HostErrorCode(err);
+  }
 }
-
-namespace {
-
-// True when some open of the file (this program's or another's) would make
-// Win32 refuse to rename or delete it: every open places a sharing marker,
-// and a byte-range lock shows that some program has it open.
-bool FileInUse(const std::string& host) {
-  const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return false;
-  const bool used = OthersHold(fd, 0, kMarkerBase) || OthersHold(fd, kMarkerBase, 4);
-  close(fd);
-  return used;
-}
-
-}  // namespace
 
 int PosixFileSystem::Rename(const std::string& from, const std::string& to) {
   if (HasWildcard(from) || HasWildcard(to)) return kErrInvalidName;
-  Resolved src, dst;
-  int rc = Resolve(names_, from, src);
+  Place src, dst;
+  Found s, d;
+  int rc = names_.Locate(from, src);
+  if (rc == kOk) rc = names_.Find(src, s);
   if (rc != kOk) return rc;
-  if (!src.exists) return kErrFileNotFound;
-  rc = Resolve(names_, to, dst);
-  if (rc != kOk) return rc;
-  if (dst.lastName.empty()) return kErrAccessDenied;
-  if (dst.exists) {
-    const bool same = dst.st.st_dev == src.st.st_dev && dst.st.st_ino == src.st.st_ino;
+  if (s.link && src.guarded) return kErrLinkRefused;
+  if ((rc = names_.Locate(to, dst)) != kOk) return rc;
+  if (dst.name.empty()) return kErrAccessDenied;
+  const std::string dstHost = dst.HostName();
+  rc = names_.Find(dst, d);
+  if (rc == kOk) {
+    if (d.link && dst.guarded) return kErrLinkRefused;
+    const bool same = d.st.st_dev == s.st.st_dev && d.st.st_ino == s.st.st_ino;
     if (!same) return kErrAlreadyExists;
     // Only the case of the name changes: the new spelling is taken as given.
-    const size_t slash = dst.host.rfind('/');
-    dst.host = (slash == std::string::npos ? std::string() : dst.host.substr(0, slash + 1)) +
-               Cp852ToUtf8(dst.lastName);
-    if (dst.host == src.host) return kOk;
+    if (dstHost == s.host && dst.dir->key == src.dir->key) return kOk;
+  } else if (rc != kErrFileNotFound) {
+    return rc;
   }
-  if (S_ISREG(src.st.st_mode) && FileInUse(src.host)) return kErrSharingViolation;
+  const bool isFile = S_ISREG(s.st.st_mode);
+  if (isFile && FileInUse(src.dir->fd, s.host, src.guarded)) return kErrSharingViolation;
+  const int srcFd = src.dir->fd, dstFd = dst.dir->fd;
   // Never replace an existing entry, even one that appears meanwhile.
-  if (renameat2(AT_FDCWD, src.host.c_str(), AT_FDCWD, dst.host.c_str(), RENAME_NOREPLACE) == 0)
-    return kOk;
-  if (errno != EINVAL && errno != ENOSYS) return HostErrorCode(errno);
-  // A file system without the no-replace rename: a hard link is as safe for
-  // files; a directory has to trust the check above.
-  if (S_ISREG(src.st.st_mode) && link(src.host.c_str(), dst.host.c_str()) == 0) {
-    unlink(src.host.c_str());
-    return kOk;
+  rc = kOk;
+  if (renameat2(srcFd, s.host.c_str(), dstFd, dstHost.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) return HostErrorCode(errno);
+    // A file system without the no-replace rename: a hard link is as safe
+    // for files; a directory has to trust the check above.
+    struct stat st;
+    if (isFile && linkat(srcFd, s.host.c_str(), dstFd, dstHost.c_str(), 0) == 0) {
+      unlinkat(srcFd, s.host.c_str(), 0);
+    } else if (fstatat(dstFd, dstHost.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      return kErrAlreadyExists;
+    } else if (renameat(srcFd, s.host.c_str(), dstFd, dstHost.c_str()) != 0) {
+      return HostErrorCode(errno);
+    }
   }
-  struct stat st;
-  if (lstat(dst.host.c_str(), &st) == 0) return kErrAlreadyExists;
-  if (rename(src.host.c_str(), dst.host.c_str()) != 0) return HostErrorCode(errno);
+  names_.Removed(src.dir, s.host);
+  names_.Added(dst.dir, dstHost);
+  if (S_ISDIR(s.st.st_mode)) names_.ForgetDirs();
   return kOk;
 }
 
 int PosixFileSystem::Remove(const std::string& path) {
   if (HasWildcard(path)) return kErrInvalidName;
-  Resolved r;
-  int rc = Resolve(names_, path, r);
+  Place place;
+  Found found;
+  int rc = names_.Locate(path, place);
+  if (rc == kOk) rc = names_.Find(place, found);
   if (rc != kOk) return rc;
-  if (!r.exists) return kErrFileNotFound;
-  if (S_ISDIR(r.st.st_mode)) return kErrAccessDenied;
-  if (ModeReadOnly(r.st)) return kErrAccessDenied;
-  if (FileInUse(r.host)) return kErrSharingViolation;
-  if (unlink(r.host.c_str()) != 0) return HostErrorCode(errno);
+  if (found.link && place.guarded) return kErrLinkRefused;
+  if (S_ISDIR(found.st.st_mode)) return kErrAccessDenied;
+  if (ModeReadOnly(found.st)) return kErrAccessDenied;
+  if (FileInUse(place.dir->fd, found.host, place.guarded)) return kErrSharingViolation;
+  if (unlinkat(place.dir->fd, found.host.c_str(), 0) != 0) return HostErrorCode(errno);
+  names_.Removed(place.dir, found.host);
   return kOk;
 }
 
 int PosixFileSystem::RemoveDir(const std::string& path) {
   if (HasWildcard(path)) return kErrInvalidName;
-  Resolved r;
-  int rc = Resolve(names_, path, r);
+  Place place;
+  Found found;
+  int rc = names_.Locate(path, place);
+  if (rc == kOk) rc = names_.Find(place, found);
+  if (rc == kErrFileNotFound) return kErrPathNotFound;
   if (rc != kOk) return rc;
-  if (!r.exists) return kErrPathNotFound;
-  if (!S_ISDIR(r.st.st_mode)) return kErrInvalidName;
-  if (rmdir(r.host.c_str()) != 0) return errno == ENOTEMPTY || errno == EEXIST ? kErrDirNotEmpty : HostErrorCode(errno);
+  if (found.link && place.guarded) return kErrLinkRefused;
+  if (!S_ISDIR(found.st.st_mode)) return kErrInvalidName;
+  if (unlinkat(place.dir->fd, found.host.c_str(), AT_REMOVEDIR) != 0)
+    return errno == ENOTEMPTY || errno == EEXIST ? kErrDirNotEmpty : HostErrorCode(errno);
+  names_.Removed(place.dir, found.host);
+  // A directory handle kept for the one removed must not serve a later
+  // directory of that name.
+  names_.ForgetDirs();
   return kOk;
 }
 
+// One call for the whole volume: the directory as spelt, or the nearest
+// directory above it that opens (the volume is the same unless a mount
+// point lies between), else every volume.
 int PosixFileSystem::SyncVolume(const std::string& path) {
-  Resolved r;
-  const int rc = Resolve(names_, path, r);
-  if (rc != kOk) return rc;
-  if (!r.exists) return kErrPathNotFound;
-  const int fd = open(r.host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return HostErrorCode(errno);
-  const int err = syncfs(fd) == 0 ? 0 : errno;
-  close(fd);
-  return err == 0 ? kOk : HostErrorCode(err);
+  std::string host = Cp852ToUtf8(path);
+  for (;;) {
+    const int fd = open(host.empty() ? "/" : host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+      const int err = syncfs(fd) == 0 ? 0 : errno;
+      close(fd);
+      return err == 0 ? kOk : (err == EIO ? kErrWriteFault : HostErrorCode(err));
+    }
+    while (!host.empty() && host.back() == '/') host.pop_back();
+    const size_t slash = host.rfind('/');
+    if (host.empty() || slash == std::string::npos) break;
+    host.resize(slash + 1);
+  }
+  sync();
+  return kOk;
 }
 
 int PosixFileSystem::CurrentDir(std::string& path) {

@@ -5,6 +5,16 @@
 namespace qm {
 namespace {
 FileSystem* g_fs = nullptr;
+
+// The block of a copy through Read and Write: large, so that a copy makes
+// few calls, and far below the program's memory goal.
+constexpr uint32_t kCopyBlock = 1u << 20;
+}  // namespace
+
+int FileSystem::ReadAt(FileHandle h, int64_t pos, void* buf, uint32_t n, uint32_t& got) {
+  got = 0;
+  const int rc = Seek(h, pos);
+  return rc != kOk ? rc : Read(h, buf, n, got);
 }
 
 int FileSystem::WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) {
@@ -14,6 +24,22 @@ int FileSystem::WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, 
 }
 
 int FileSystem::SyncVolume(const std::string&) { return kErrNotSupported; }
+
+int FileSystem::CopyData(FileHandle src, FileHandle dst, int64_t& copied) {
+  copied = 0;
+  std::string block(kCopyBlock, '\0');
+  for (;;) {
+    uint32_t got = 0, put = 0;
+    int rc = Read(src, block.data(), kCopyBlock, got);
+    if (rc != kOk) return rc;
+    if (got > 0) {
+      rc = Write(dst, block.data(), got, put);
+      copied += put;
+      if (rc != kOk) return rc;
+    }
+    if (got < kCopyBlock) return kOk;
+  }
+}
 
 FileSystem& Fs() { return *g_fs; }
 void SetFileSystem(FileSystem* fs) { g_fs = fs; }
@@ -32,6 +58,14 @@ int32_t FileSizeOf(const std::string& path) {
   // A file of 2 GiB or more must not look absent or empty.
   if (e.size > INT32_MAX) return INT32_MAX;
   return static_cast<int32_t>(e.size);
+}
+
+bool IsLink(const std::string& path) {
+  if (path.find_first_of("*?") != std::string::npos) return false;
+  FindEntry e;
+  FindHandle fh;
+  const int rc = Fs().FindFirst(path, kAttrAll, e, fh);
+  return rc == kErrLinkRefused || (rc == kOk && e.link);
 }
 
 }  // namespace qm

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qm {
 
@@ -44,6 +45,9 @@ enum FsError : int {
   kErrDirNotEmpty = 145,
   kErrNotSupported = 50,
   kErrNameTooLong = 206,
+  // A symbolic link (on Windows also a junction or another reparse point)
+  // met below a guarded root, where the layer follows none.
+  kErrLinkRefused = 1920,
 };
 
 // Open modes: one access value or'ed with one share value.
@@ -77,6 +81,11 @@ struct FindEntry {
   std::string name;  // CP852, the name only
   uint8_t attr = 0;
   int64_t size = 0;
+  // A symbolic link (junction, reparse point). Below a guarded root its
+  // attributes and size are the link's own, never its target's; elsewhere
+  // as the host's search has always given them (the target's on POSIX,
+  // where a link pointing nowhere is no entry; the link's own on Windows).
+  bool link = false;
 };
 
 class FindHandleBase {
@@ -93,6 +102,10 @@ class FileSystem {
   // one is made as spelt, inside the existing directory. Both "/" and "\"
   // separate names. A name holding "*", "?" or a NUL byte gives
   // kErrInvalidName; a missing directory on the way kErrPathNotFound.
+  // Below a guarded root (SetGuardedRoots) no call follows a link: one met
+  // on the way, or as the name an operation works on, gives
+  // kErrLinkRefused; only a directory search with wildcards reports links,
+  // as entries flagged link.
 
   // Opens an existing file. mode: OpenModeBits (access | share). An open
   // whose access or share conflicts with another open of the file (this
@@ -108,9 +121,17 @@ class FileSystem {
   // A short read (got < n) at the end of the file is not an error.
   virtual int Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) = 0;
   virtual int Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) = 0;
-  // Writes n bytes at pos; where the file position stands afterwards is not
-  // said. This one seeks and writes; a backend may do both in one call.
+  // Reads (writes) n bytes at pos; where the file position stands
+  // afterwards is not said. These seek and read (write) through this
+  // object; a backend may do both in one call.
+  virtual int ReadAt(FileHandle h, int64_t pos, void* buf, uint32_t n, uint32_t& got);
   virtual int WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put);
+  // Copies src from its current position to its end onto dst at dst's
+  // current position; both positions stand after the bytes copied, and
+  // copied counts them (also when the copy fails halfway). This one reads
+  // and writes through this object in large blocks; a backend may copy
+  // inside the kernel.
+  virtual int CopyData(FileHandle src, FileHandle dst, int64_t& copied);
   virtual int Seek(FileHandle h, int64_t pos) = 0;
   virtual int Tell(FileHandle h, int64_t& pos) = 0;
   virtual int Size(FileHandle h, int64_t& size) = 0;
@@ -158,11 +179,25 @@ class FileSystem {
 FileSystem& Fs();
 void SetFileSystem(FileSystem* fs);
 
-// Whether a search for path finds a directory.
+// The installation directories below which no file operation follows a
+// symbolic link (junction, reparse point), for every file system of the
+// process: CP852 paths as the program spells them, with or without a
+// trailing separator; an empty list guards nothing. The roots themselves
+// may be links. Set before a transfer; a path is below a root when its
+// names begin with the root's names, whatever their case.
+void SetGuardedRoots(std::vector<std::string> roots);
+
+// Whether a search for path finds a directory (below a guarded root: a
+// link is absent).
 bool DirectoryExists(const std::string& path);
 // Size of the first file a search for path finds; 0 when none. A file of
-// 2 GiB or more reports INT32_MAX, never 0 or a negative size.
+// 2 GiB or more reports INT32_MAX, never 0 or a negative size. Below a
+// guarded root a link is absent.
 int32_t FileSizeOf(const std::string& path);
+// Whether the name path (no wildcards) is a symbolic link, junction or
+// other reparse point, or leads through one below a guarded root: what the
+// transfer names and skips instead of following.
+bool IsLink(const std::string& path);
 
 // The host's own file system (the POSIX backend on Linux).
 std::unique_ptr<FileSystem> MakeHostFileSystem();

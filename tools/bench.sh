@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Times a complete unattended run (key script, no terminal) over a large
 # generated installation next to a plain "cp -r" of the same 2019 tree, in
-# one go and in both orders (cp first, then the program first), and reports
-# wall time, the ratio, peak resident memory and system call counts; then
-# times the 2,048-company list installation.
+# both orders (cp first, then the program first) and in two ways: with a
+# warm page cache and no final sync, and durable (each side ending with
+# sync). Reports wall times, the ratios, peak resident memory and the system
+# calls per file of the 2019 tree for both programs; then times the
+# 2,048-company list installation with its 2019 list far from the sorted
+# order and in the package's own order, whose difference is the time spent
+# inserting into the 2020 list.
 #
 #   BENCH_MB=1024 BENCH_COMPANIES=300 tools/bench.sh
 #
@@ -11,12 +15,11 @@
 #   BENCH_MB         size of the large installation in MiB (default 256)
 #   BENCH_COMPANIES  its companies (default 300)
 #   BENCH_LIST       companies of the list installation (default 2048)
-#   BENCH_BUILD      build directory holding qm19-20 and qm-sample (default
-#                    build; built here, optimised, when missing)
+#   BENCH_BUILD      directory holding qm19-20 and qm-sample (default build;
+#                    built here, optimised, when missing)
 #   BENCH_WORK       work directory (default work/bench); the installations
 #                    are kept there and made again only when the settings change
 #   BENCH_STRACE=0   skips the system call counts
-# Each timing includes a final sync, so both sides pay for their writes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mb=${BENCH_MB:-256}
@@ -38,6 +41,7 @@ cp "$build/qm19-20" "$work/bin/qm19-20"
 
 now() { date +%s.%N; }
 since() { echo "$(now) - $1" | bc; }
+ratio() { echo "$1 / $2" | bc -l; }
 
 # make <dir> <stamp> <qm-sample options...>: the installation, with a copy of
 # its pristine 2020 tree, unless the same one is there already.
@@ -50,7 +54,7 @@ make_inst() {
     cp -r "$dir/ZEV_2020" "$dir/.pristine2020"
     echo "$stamp" >"$dir/.stamp"
   fi
-  rm -rf "$dir/ZEV_2020" "$dir/copy"
+  rm -rf "$dir/ZEV_2020" "$dir/copy" "$dir/backup"
   cp -r "$dir/.pristine2020" "$dir/ZEV_2020"
 }
 
@@ -59,19 +63,30 @@ path_file() {
   printf '[PATHS]\r\nZEV_2019=%s\r\nZEV_2020=%s\r\n' "$1/ZEV_2019" "$1/ZEV_2020" >"$work/bin/qm19-20.PTH"
 }
 
-timed_tool() {  # prints seconds and peak RSS in KiB
-  local dir=$1 t rss
+# Every timing starts from a clean page cache state (sync, not counted) with
+# the 2019 tree read once, so that no side pays for the other's writes or
+# for reading the disk; durable timings end with a sync of their own.
+settle() {
+  find "$1/ZEV_2019" -type f -exec cat {} + >/dev/null
+  sync
+}
+finish() { [ "$1" = durable ] && sync || true; }
+
+timed_tool() {  # <dir> <warm|durable>: seconds and peak RSS in KiB
+  local dir=$1 t
+  settle "$dir"
   t=$(now)
   (cd "$work" && QMKEYS="$dir.keys" QMSCREEN= /usr/bin/time -f %M -o "$work/rss.txt" "$work/bin/qm19-20" \
     >"$work/out.txt" 2>&1) || { echo "bench: qm19-20 failed" >&2; tail -20 "$work/out.txt" >&2; exit 1; }
-  sync
+  finish "$2"
   echo "$(since "$t") $(cat "$work/rss.txt")"
 }
-timed_cp() {
+timed_cp() {  # <dir> <warm|durable>
   local dir=$1 t
+  settle "$dir"
   t=$(now)
   /usr/bin/time -f %M -o "$work/rss_cp.txt" cp -r "$dir/ZEV_2019" "$dir/copy"
-  sync
+  finish "$2"
   echo "$(since "$t") $(cat "$work/rss_cp.txt")"
 }
 # Puts the 2019 tree back as it was before the program struck out entries.
@@ -89,24 +104,30 @@ path_file "$large"
 mib=$(du -sm "$large/ZEV_2019" | cut -f1)
 files=$(find "$large/ZEV_2019" -type f | wc -l)
 echo "large installation: $companies companies, $mib MiB, $files files"
-printf '%-14s %9s %9s %7s %12s %12s\n' order "cp -r s" "qm19-20 s" ratio "cp RSS KiB" "qm RSS KiB"
+printf '%-8s %-12s %9s %9s %7s %12s %12s\n' way order "cp -r s" "qm19-20 s" ratio "cp RSS KiB" "qm RSS KiB"
 
-# cp first: its copy doubles as the backup of the 2019 tree.
-read -r cp1 cprss1 < <(timed_cp "$large")
-mv "$large/copy" "$large/backup"
-read -r qm1 qmrss1 < <(timed_tool "$large")
-restore "$large"
-printf '%-14s %9.2f %9.2f %7.2f %12s %12s\n' "cp, then qm" "$cp1" "$qm1" "$(echo "$qm1 / $cp1" | bc -l)" \
-  "$cprss1" "$qmrss1"
+peak=0
+note_peak() { [ "$1" -gt "$peak" ] && peak=$1 || true; }
+row() {  # <way> <order> <cp s> <qm s> <cp rss> <qm rss>
+  printf '%-8s %-12s %9.2f %9.2f %7.2f %12s %12s\n' "$1" "$2" "$3" "$4" "$(ratio "$4" "$3")" "$5" "$6"
+  note_peak "$6"
+}
 
-# The program first, then cp of the tree it leaves.
-cp -r "$large/ZEV_2019" "$large/backup"
-sync
-read -r qm2 qmrss2 < <(timed_tool "$large")
-read -r cp2 cprss2 < <(timed_cp "$large")
-restore "$large"
-printf '%-14s %9.2f %9.2f %7.2f %12s %12s\n' "qm, then cp" "$cp2" "$qm2" "$(echo "$qm2 / $cp2" | bc -l)" \
-  "$cprss2" "$qmrss2"
+for way in warm durable; do
+  # cp first: its copy doubles as the backup of the 2019 tree.
+  read -r cp1 cprss1 < <(timed_cp "$large" "$way")
+  mv "$large/copy" "$large/backup"
+  read -r qm1 qmrss1 < <(timed_tool "$large" "$way")
+  restore "$large"
+  row "$way" "cp, then qm" "$cp1" "$qm1" "$cprss1" "$qmrss1"
+
+  # The program first, then cp of the tree it leaves.
+  cp -r "$large/ZEV_2019" "$large/backup"
+  read -r qm2 qmrss2 < <(timed_tool "$large" "$way")
+  read -r cp2 cprss2 < <(timed_cp "$large" "$way")
+  restore "$large"
+  row "$way" "qm, then cp" "$cp2" "$qm2" "$cprss2" "$qmrss2"
+done
 
 if [ "${BENCH_STRACE:-1}" != 0 ]; then
   cp -r "$large/ZEV_2019" "$large/backup"
@@ -115,10 +136,12 @@ if [ "${BENCH_STRACE:-1}" != 0 ]; then
   (cd "$work" && QMKEYS="$large.keys" QMSCREEN= strace -c -f -o "$work/strace_qm.txt" "$work/bin/qm19-20" \
     >"$work/out.txt" 2>&1)
   restore "$large"
-  echo "system calls (strace -c -f): cp -r $(awk '/^100.00/ {print $4}' "$work/strace_cp.txt")," \
-    "qm19-20 $(awk '/^100.00/ {print $4}' "$work/strace_qm.txt")"
+  cpcalls=$(awk '/^100.00/ {print $4}' "$work/strace_cp.txt")
+  qmcalls=$(awk '/^100.00/ {print $4}' "$work/strace_qm.txt")
+  printf 'system calls (strace -c -f): cp -r %s, %.1f per file; qm19-20 %s, %.1f per file\n' \
+    "$cpcalls" "$(ratio "$cpcalls" "$files")" "$qmcalls" "$(ratio "$qmcalls" "$files")"
   echo "qm19-20, most frequent:"
-  sed -n '3,9p' "$work/strace_qm.txt"
+  sed -n '3,10p' "$work/strace_qm.txt"
 fi
 
 # The list installation: the run to the selection list and back out with
@@ -130,25 +153,28 @@ path_file "$list"
 cp "$list.keys" "$list.keys.full"
 printf 'PgDn PgDn PgDn F5 ^D F5 Enter\n' >"$list.keys"
 cp -r "$list/ZEV_2019" "$list/backup"
-read -r lsel lselrss < <(timed_tool "$list")
+read -r lsel lselrss < <(timed_tool "$list" warm)
 restore "$list"
+note_peak "$lselrss"
 cp "$list.keys.full" "$list.keys"
 cp -r "$list/ZEV_2019" "$list/backup"
-read -r lfull lfullrss < <(timed_tool "$list")
+read -r lfull lfullrss < <(timed_tool "$list" warm)
 entries=$(($(stat -c %s "$list/ZEV_2020/SPISFIRM.DAT") / 103))
 restore "$list"
-printf 'list of %s companies: to the selection list and out %.2f s; complete run %.2f s, %s entries in the 2020 list; peak RSS %s KiB\n' \
-  "$listn" "$lsel" "$lfull" "$entries" "$lfullrss"
+note_peak "$lfullrss"
 
 # The same list kept in the package's own order, as the package writes it:
 # every company then goes to the end of the 2020 list, and the complete run
 # shows the cost of the conversions alone. The difference to the run above is
-# the moving of records in the 2020 list, whose cost grows with the square of
-# the number of companies when the 2019 order is far from the list's own.
+# the moving of records in the 2020 list.
 sorted="$work/sorted"
 make_inst "$sorted" "sorted/$listn" --list-only "$listn" --sorted-list
 path_file "$sorted"
 cp -r "$sorted/ZEV_2019" "$sorted/backup"
-read -r sfull sfullrss < <(timed_tool "$sorted")
+read -r sfull sfullrss < <(timed_tool "$sorted" warm)
 restore "$sorted"
-printf 'the same list in the package'"'"'s order: complete run %.2f s; peak RSS %s KiB\n' "$sfull" "$sfullrss"
+note_peak "$sfullrss"
+printf 'list of %s companies: to the selection list and out %.2f s; complete run %.2f s far from the sorted order, %.2f s in the package'"'"'s order (%s entries in the 2020 list)\n' \
+  "$listn" "$lsel" "$lfull" "$sfull" "$entries"
+printf 'list insertion: %.2f s (far from sorted, less the package'"'"'s order)\n' "$(echo "$lfull - $sfull" | bc -l)"
+echo "peak RSS of qm19-20 over every run: $peak KiB"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/cp852.h"
+#include "base/polish.h"
 #include "platform/host_fs.h"
 #include "tests/support/test_env.h"
 
@@ -170,6 +171,46 @@ TEST_F(FsOps, RenameNeverReplaces) {
   // Directories move the same way.
   EXPECT_EQ(fs->Rename(Path("sub"), Path("Inny")), kOk);
   EXPECT_TRUE(Exists("Inny/stary.dat~"));
+}
+
+// Installation paths of 255 characters and more, with a company directory
+// and a file name after them: every operation takes them, below a guarded
+// root as elsewhere.
+TEST_F(FsOps, PathsOfSeveralHundredCharactersWork) {
+  std::string root = Dir().substr(0, Dir().size() - 1);
+  while (root.size() < 255) root += kPathSep + std::string(60, 'k');
+  root.resize(255);
+  if (root.back() == kPathSep) root.back() = 'k';
+  std::string made = Dir().substr(0, Dir().size() - 1);
+  for (size_t sep = root.find(kPathSep, made.size() + 1);; sep = root.find(kPathSep, sep + 1)) {
+    made = root.substr(0, sep);
+    ASSERT_EQ(fs->MakeDir(made), kOk) << made.size();
+    if (sep == std::string::npos) break;
+  }
+  for (const bool guarded : {false, true}) {
+    SetGuardedRoots(guarded ? std::vector<std::string>{root} : std::vector<std::string>{});
+    const std::string company = root + kPathSep + std::string(guarded ? "FIRMA_O_DLUGIEJ_NAZWIE_2" : "FIRMA_O_DLUGIEJ_NAZWIE_1");
+    const std::string file = company + kPathSep + std::string(100, 'p') + ".DAT";
+    ASSERT_EQ(fs->MakeDir(company), kOk);
+    FileHandle h;
+    ASSERT_EQ(fs->Create(file, h), kOk) << file.size();
+    uint32_t put = 0;
+    EXPECT_EQ(fs->Write(h, "abc", 3, put), kOk);
+    EXPECT_EQ(fs->Close(h), kOk);
+    EXPECT_GT(file.size(), 380u);
+    EXPECT_EQ(FileSizeOf(PlLowerCase(file.substr(0, root.size())) + file.substr(root.size())), 3);
+    FindEntry e;
+    FindHandle fh;
+    ASSERT_EQ(fs->FindFirst(company + kPathSep + "*.*", kAttrAnyFile, e, fh), kOk);
+    EXPECT_EQ(e.name, std::string(100, 'p') + ".DAT");
+    EXPECT_TRUE(DirectoryExists(company));
+    ASSERT_EQ(fs->Open(file, kAccessRead | kShareDenyNone, h), kOk);
+    EXPECT_EQ(fs->Close(h), kOk);
+    EXPECT_EQ(fs->Rename(file, file + "~"), kOk);
+    EXPECT_EQ(fs->Remove(file + "~"), kOk);
+    EXPECT_FALSE(DirectoryExists(file));
+  }
+  SetGuardedRoots({});
 }
 
 TEST_F(FsOps, RelativeNamesStartAtTheCurrentDirectory) {
