@@ -263,6 +263,7 @@ void SetCompanyListFile(const std::string& path) {
 }
 
 void BeginGlobalUnit() {
+  FlushRunReport();
   if (!g_session) return;
   Session& s = *g_session;
   s.recorder.StartUnit();
@@ -281,6 +282,7 @@ void EndGlobalUnit() {
 }
 
 void BeginCompanyUnit(const std::string& dir, const std::string& name) {
+  FlushRunReport();
   if (!g_session) return;
   Session& s = *g_session;
   s.recorder.StartUnit();
@@ -323,6 +325,7 @@ bool EndCompanyUnit(bool converted, bool inserted) {
     ReportLine("Firma " + s.unitName + Pl(": nie przeniesiona (pominięta przy konwersji)"));
     return false;
   }
+  FlushRunReport();
   const bool byError = failed || (converted && inserted);
   AbandonUnit(s, "Firma " + s.unitName, byError);
   ++(byError ? Tally().failed : Tally().skipped);

@@ -37,10 +37,14 @@ class OpenList {
     if (h_ != kNoHandle) fs_.Close(h_);
   }
   bool Usable() const { return h_ != kNoHandle && locked_; }
+  // The file's length when read: more than its whole records when a write
+  // of one was cut off.
+  int64_t SizeRead() const { return size_; }
 
   bool ReadAll(size_t recSize, Records& out) {
     int64_t size = 0;
     if (fs_.Size(h_, size) != kOk || size < 0) return false;
+    size_ = size;
     out.assign(static_cast<size_t>(size - size % static_cast<int64_t>(recSize)), 0);
     size_t off = 0;
     while (off < out.size()) {
@@ -69,6 +73,7 @@ class OpenList {
   FileSystem& fs_;
   FileHandle h_ = kNoHandle;
   bool locked_ = false;
+  int64_t size_ = 0;
 };
 
 bool RecordAt(const Records& list, size_t recSize, size_t i, const uint8_t* rec) {
@@ -113,15 +118,17 @@ ListFix UndoInsertion(FileSystem& fs, const std::string& path, size_t recSize, c
   Records cur;
   if (!list.Usable() || !list.ReadAll(recSize, cur)) return ListFix::Failed;
   const int64_t count = static_cast<int64_t>(cur.size() / recSize);
-  if (count == ins.countBefore && HashOf(cur.data(), cur.size()) == ins.hashBefore) return ListFix::AsBefore;
+  const bool torn = list.SizeRead() != static_cast<int64_t>(cur.size());  // a record half appended
+  if (count == ins.countBefore && HashOf(cur.data(), cur.size()) == ins.hashBefore) {
+    if (!torn) return ListFix::AsBefore;
+    return list.WriteFrom(cur, cur.size()) ? ListFix::Undone : ListFix::Failed;
+  }
   if (count == ins.countBefore + 1) {
-    // Where the list can differ from what it was: the new record itself
-    // (anywhere), or a record standing twice where a move was cut off.
+    // One record too many: the new one itself, a record standing twice
+    // where a move was cut off between two writes, or one half moved where
+    // a write was cut off in the middle. Taking it out gives the list as
+    // it was; the hash tells which one it is.
     for (size_t i = 0; i < static_cast<size_t>(count); ++i) {
-      const bool isNew = RecordAt(cur, recSize, i, ins.record.data());
-      const bool twice = i + 1 < static_cast<size_t>(count) &&
-                         std::memcmp(cur.data() + i * recSize, cur.data() + (i + 1) * recSize, recSize) == 0;
-      if (!isNew && !twice) continue;
       const Records before = Without(cur, recSize, i);
       if (HashOf(before.data(), before.size()) == ins.hashBefore)
         return list.WriteFrom(before, i * recSize) ? ListFix::Undone : ListFix::Failed;

@@ -229,21 +229,36 @@ int JournalWriter::OpenToAppend(const std::string& path) {
   return rc;
 }
 
-int JournalWriter::Append(const JournalRecord& r) {
+int JournalWriter::Append(const JournalRecord& r, bool later) {
   if (h_ == kNoHandle) return kErrInvalidHandle;
-  const std::string line = EncodeRecord(r);
-  uint32_t put = 0;
-  const int rc = fs_.WriteAt(h_, end_, line.data(), static_cast<uint32_t>(line.size()), put);
-  if (rc != kOk) return rc;
-  if (put != line.size()) return kErrDiskFull;
-  end_ += put;
-  return kOk;
+  pending_ += EncodeRecord(r);
+  return later ? kOk : Write();
 }
 
-int JournalWriter::Sync() { return h_ == kNoHandle ? kErrInvalidHandle : fs_.Flush(h_); }
+int JournalWriter::Write() {
+  if (h_ == kNoHandle) return kErrInvalidHandle;
+  if (pending_.empty()) return kOk;
+  uint32_t put = 0;
+  const int rc = fs_.WriteAt(h_, end_, pending_.data(), static_cast<uint32_t>(pending_.size()), put);
+  // What did not reach the file is dropped with the rest: a journal holds
+  // whole records or a torn last line, never a gap.
+  const bool whole = rc == kOk && put == pending_.size();
+  end_ += put;
+  pending_.clear();
+  if (rc != kOk) return rc;
+  return whole ? kOk : kErrDiskFull;
+}
+
+int JournalWriter::Sync() {
+  const int rc = Write();
+  return rc != kOk ? rc : fs_.Flush(h_);
+}
 
 void JournalWriter::Close() {
-  if (h_ != kNoHandle) fs_.Close(h_);
+  if (h_ != kNoHandle) {
+    Write();
+    fs_.Close(h_);
+  }
   h_ = kNoHandle;
 }
 

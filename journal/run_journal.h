@@ -80,7 +80,12 @@ class JournalWriter {
   // follows the last whole record.
   int Create(const std::string& path);
   int OpenToAppend(const std::string& path);
-  int Append(const JournalRecord& r);
+  // Appends the record: written at once, or with later set kept in the
+  // program until the next record written at once (or Write, or Sync)
+  // takes it along in the same write.
+  int Append(const JournalRecord& r, bool later = false);
+  int Write();
+  // Writes what is kept, then makes the journal durable.
   int Sync();
   void Close();
   bool IsOpen() const { return h_ != kNoHandle; }
@@ -89,6 +94,7 @@ class JournalWriter {
   FileSystem& fs_;
   FileHandle h_ = kNoHandle;
   int64_t end_ = 0;
+  std::string pending_;
 };
 
 // Hexadecimal bytes of a record field, and back.

@@ -112,10 +112,11 @@ int RunRecorder::Create(const std::string& path, FileHandle& h) {
   Place p;
   if (!Classify(path, p)) return Inner().Create(path, h);
   if (!journal_.Covered(p.tree, p.rel)) {
-    bool isDir = false;
-    const int jr = PathExists(Inner(), path, &isDir)
+    // In a directory the unit made, a file the run has not noted is new.
+    const bool inside = InsideMadeDir(p);
+    const int jr = !inside && PathExists(Inner(), path)
                        ? journal_.SaveCopy(p.tree, p.rel, kNoHandle, UnitOf(p))
-                       : journal_.NoteNewFile(p.tree, p.rel, InsideMadeDir(p), UnitOf(p));
+                       : journal_.NoteNewFile(p.tree, p.rel, inside, UnitOf(p));
     if (jr != kOk) {
       if (!p.runFile) Note(jr);
       return jr;

@@ -10,9 +10,10 @@ namespace {
 
 constexpr uint32_t kCopyBlock = 256 * 1024;
 
-// Copies what the reader gives into a new file, hashing it; flushed.
+// Copies what the reader gives into a new file, hashing it; flushed when
+// asked (else a sync of its volume takes it along).
 template <class ReadFn>
-int CopyInto(FileSystem& fs, const std::string& to, ReadFn read, int64_t& size, uint64_t& hash) {
+int CopyInto(FileSystem& fs, const std::string& to, ReadFn read, int64_t& size, uint64_t& hash, bool flush) {
   FileHandle out = kNoHandle;
   int rc = fs.Create(to, out);
   if (rc != kOk) return rc;
@@ -27,7 +28,7 @@ int CopyInto(FileSystem& fs, const std::string& to, ReadFn read, int64_t& size, 
     if (rc == kOk && put != got) rc = kErrDiskFull;
     if (rc != kOk) break;
   }
-  if (rc == kOk) rc = fs.Flush(out);
+  if (rc == kOk && flush) rc = fs.Flush(out);
   const int crc = fs.Close(out);
   if (rc == kOk) rc = crc;
   size = static_cast<int64_t>(sum.Length());
@@ -48,12 +49,30 @@ std::string TransferJournal::Key(Tree tree, const std::string& rel) {
   return std::string(TreeWord(tree)) + ":" + k;
 }
 
-int TransferJournal::Append(RecordKind kind, std::vector<std::string> fields, bool sync) {
+int TransferJournal::Append(RecordKind kind, std::vector<std::string> fields, Lasting how) {
   JournalRecord r;
   r.kind = kind;
   r.fields = std::move(fields);
-  int rc = writer_.Append(r);
-  if (rc == kOk && sync) rc = writer_.Sync();
+  int rc = writer_.Append(r, how == Lasting::Later);
+  if (rc != kOk) return rc;
+  switch (how) {
+    case Lasting::Synced:
+      return writer_.Sync();
+    case Lasting::AllSynced:
+      return SyncAll();
+    default:
+      return kOk;
+  }
+}
+
+int TransferJournal::SyncAll() {
+  if (!syncsVolumes_) return writer_.Sync();
+  int rc = writer_.Write();
+  // The journal and the copies lie in the 2020 tree: one sync of its volume
+  // takes them along with the 2020 files.
+  if (rc == kOk) rc = host_.SyncVolume(targetRoot_);
+  if (rc == kOk && sourceChanged_) rc = host_.SyncVolume(sourceRoot_);
+  if (rc == kOk) sourceChanged_ = false;
   return rc;
 }
 
@@ -62,7 +81,7 @@ int TransferJournal::Start(const std::string& version, const std::string& starte
   int rc = writer_.Create(books_.JournalPath());
   if (rc != kOk) return rc;
   syncsVolumes_ = host_.SyncVolume(targetRoot_) != kErrNotSupported;
-  rc = Append(RecordKind::Run, {version, startedAt, sourceRoot_, targetRoot_}, true);
+  rc = Append(RecordKind::Run, {version, startedAt, sourceRoot_, targetRoot_}, Lasting::Synced);
   covered_.clear();
   unit_ = lastUnit_ = 0;
   backups_ = 0;
@@ -71,20 +90,24 @@ int TransferJournal::Start(const std::string& version, const std::string& starte
 
 int TransferJournal::BeginUnit(UnitKind kind, const std::string& dir, const std::string& name, bool dirExisted) {
   unit_ = ++lastUnit_;
-  return Append(RecordKind::Unit,
-                {std::to_string(unit_), UnitWord(kind), dir, name, dirExisted ? "1" : "0"}, true);
+  // Written along with the unit's first record that must be on disk first
+  // (its directory, or a change outside one it made).
+  return Append(RecordKind::Unit, {std::to_string(unit_), UnitWord(kind), dir, name, dirExisted ? "1" : "0"},
+                Lasting::Later);
 }
 
 int TransferJournal::NoteMakeDir(Tree tree, const std::string& rel) {
   covered_[Key(tree, rel)] = unit_;
-  return Append(RecordKind::MakeDir, {std::to_string(unit_), TreeWord(tree), rel}, true);
+  return Append(RecordKind::MakeDir, {std::to_string(unit_), TreeWord(tree), rel}, Lasting::Synced);
 }
 
 int TransferJournal::NoteNewFile(Tree tree, const std::string& rel, bool insideMadeDir, int64_t unit) {
   covered_[Key(tree, rel)] = unit;
-  // A file inside a directory the unit made goes with that directory; any
-  // other must be known before it can reach the disk.
-  return Append(RecordKind::NewFile, {std::to_string(unit), TreeWord(tree), rel}, !insideMadeDir);
+  // A file inside a directory the unit made goes with that directory (a
+  // repair removes all of it), so its note may follow later; any other must
+  // be known before the file can reach the disk.
+  return Append(RecordKind::NewFile, {std::to_string(unit), TreeWord(tree), rel},
+                insideMadeDir ? Lasting::Later : Lasting::Synced);
 }
 
 int TransferJournal::SaveCopy(Tree tree, const std::string& rel, FileHandle open, int64_t unit) {
@@ -106,7 +129,7 @@ int TransferJournal::SaveCopy(Tree tree, const std::string& rel, FileHandle open
                     pos += got;
                     return rr;
                   },
-                  size, hash);
+                  size, hash, !syncsVolumes_);
     const int back = host_.Seek(open, was);
     if (rc == kOk) rc = back;
   } else {
@@ -114,27 +137,36 @@ int TransferJournal::SaveCopy(Tree tree, const std::string& rel, FileHandle open
     rc = host_.Open(Root(tree) + rel, kAccessRead | kShareDenyNone, in);
     if (rc != kOk) return rc;
     rc = CopyInto(host_, books_.BackupPath(name),
-                  [&](uint8_t* buf, uint32_t n, uint32_t& got) { return host_.Read(in, buf, n, got); }, size, hash);
+                  [&](uint8_t* buf, uint32_t n, uint32_t& got) { return host_.Read(in, buf, n, got); }, size, hash,
+                  !syncsVolumes_);
     host_.Close(in);
   }
   if (rc != kOk) return rc;
   covered_[Key(tree, rel)] = unit;
+  if (tree == Tree::Source) sourceChanged_ = true;
   if (onSaved) onSaved(tree, rel, books_.BackupPath(name));
+  // The copy and its note are on disk before the file's first change.
   return Append(RecordKind::Saved,
-                {std::to_string(unit), TreeWord(tree), rel, name, std::to_string(size), HashText(hash)}, true);
+                {std::to_string(unit), TreeWord(tree), rel, name, std::to_string(size), HashText(hash)},
+                Lasting::AllSynced);
 }
 
 int TransferJournal::NoteRename(Tree tree, const std::string& from, const std::string& to) {
   covered_[Key(tree, to)] = unit_;
-  return Append(RecordKind::Renamed, {std::to_string(unit_), TreeWord(tree), from, to}, true);
+  if (tree == Tree::Source) sourceChanged_ = true;
+  return Append(RecordKind::Renamed, {std::to_string(unit_), TreeWord(tree), from, to}, Lasting::Synced);
 }
 
 int TransferJournal::NoteInsert(const std::string& listRel, int64_t countBefore, uint64_t hashBefore,
                                 const uint8_t* record, size_t size) {
-  return Append(RecordKind::Insert,
-                {std::to_string(unit_), listRel, std::to_string(countBefore), HashText(hashBefore),
-                 HexBytes(record, size)},
-                true);
+  // With the note, everything the unit wrote reaches the disk: the list
+  // changes last, and the commit after it needs no sync of its own.
+  const int rc = Append(RecordKind::Insert,
+                        {std::to_string(unit_), listRel, std::to_string(countBefore), HashText(hashBefore),
+                         HexBytes(record, size)},
+                        Lasting::AllSynced);
+  if (rc == kOk) dataSynced_ = true;
+  return rc;
 }
 
 bool TransferJournal::Covered(Tree tree, const std::string& rel) const { return covered_.count(Key(tree, rel)) > 0; }
@@ -147,30 +179,35 @@ void TransferJournal::ForgetUnit(int64_t unit) {
 }
 
 int TransferJournal::Commit(const std::vector<FinalState>& finals) {
-  int rc = kOk;
-  if (syncsVolumes_) {
-    rc = host_.SyncVolume(targetRoot_);
-    if (rc == kOk) rc = host_.SyncVolume(sourceRoot_);
-  }
+  // The unit's files reach the disk before its commit can: at its list
+  // insertion, or here.
+  int rc = dataSynced_ ? kOk : SyncAll();
   for (const FinalState& f : finals) {
     if (rc != kOk) break;
     rc = Append(RecordKind::Final,
-                {std::to_string(unit_), TreeWord(f.tree), f.rel, std::to_string(f.size), HashText(f.hash)}, false);
+                {std::to_string(unit_), TreeWord(f.tree), f.rel, std::to_string(f.size), HashText(f.hash)},
+                Lasting::Later);
   }
-  if (rc == kOk) rc = Append(RecordKind::Done, {std::to_string(unit_)}, !syncsVolumes_);
-  if (rc == kOk) unit_ = 0;
+  // Written now, so that a kill keeps it; on the disk with the next unit's
+  // first synced note (or the end).
+  if (rc == kOk) rc = Append(RecordKind::Done, {std::to_string(unit_)}, syncsVolumes_ ? Lasting::Written : Lasting::Synced);
+  if (rc == kOk) {
+    unit_ = 0;
+    dataSynced_ = false;
+  }
   return rc;
 }
 
-int TransferJournal::NoteUndone(int64_t unit) { return Append(RecordKind::Undone, {std::to_string(unit)}, true); }
+int TransferJournal::NoteUndone(int64_t unit) {
+  dataSynced_ = false;
+  return Append(RecordKind::Undone, {std::to_string(unit)}, Lasting::Synced);
+}
 
 int TransferJournal::End() {
   unit_ = 0;
-  int rc = kOk;
-  if (syncsVolumes_) rc = host_.SyncVolume(targetRoot_);
-  const int erc = Append(RecordKind::End, {}, true);
+  const int rc = Append(RecordKind::End, {}, Lasting::AllSynced);
   writer_.Close();
-  return rc != kOk ? rc : erc;
+  return rc;
 }
 
 }  // namespace qm

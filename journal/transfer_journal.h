@@ -78,7 +78,15 @@ class TransferJournal {
   FileSystem& Host() { return host_; }
 
  private:
-  int Append(RecordKind kind, std::vector<std::string> fields, bool sync);
+  // How soon a note must be on disk.
+  enum class Lasting : uint8_t {
+    Later,      // written with the next note written at once
+    Written,    // written now (a kill keeps it)
+    Synced,     // durable now
+    AllSynced,  // durable now with everything written to the trees so far
+  };
+  int Append(RecordKind kind, std::vector<std::string> fields, Lasting how);
+  int SyncAll();
   static std::string Key(Tree tree, const std::string& rel);
 
   FileSystem& host_;
@@ -89,6 +97,8 @@ class TransferJournal {
   int64_t lastUnit_ = 0;
   int backups_ = 0;
   bool syncsVolumes_ = true;
+  bool sourceChanged_ = false;  // the 2019 tree changed since the last sync of all
+  bool dataSynced_ = false;     // the unit's files are on disk (its insertion synced them)
   std::map<std::string, int64_t> covered_;  // key -> the unit that noted it
 };
 

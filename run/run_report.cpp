@@ -1,18 +1,25 @@
 #include "run/run_report.h"
 
+#include <cstdlib>
+
 #include "base/cp852.h"
 #include "base/message_text.h"
 #include "base/text.h"
 #include "platform/console.h"
+#include "tui/events.h"
 
 namespace qm {
 namespace {
+
+// Written once this much is gathered.
+constexpr size_t kGather = 16 * 1024;
 
 struct Report {
   FileSystem* fs = nullptr;
   FileHandle h = kNoHandle;
   int64_t end = 0;
   std::string path;
+  std::string gathered;
   std::string pendingAnswer;
   bool broken = false;
   RunTally tally;
@@ -27,16 +34,8 @@ std::string TimeStamp() {
 
 void WriteRaw(const std::string& utf8) {
   if (g_report.h == kNoHandle) return;
-  uint32_t put = 0;
-  if (g_report.fs->WriteAt(g_report.h, g_report.end, utf8.data(), static_cast<uint32_t>(utf8.size()), put) != kOk ||
-      put != utf8.size()) {
-    // A report that cannot be written any more is closed, never half-written
-    // line by line; the summary says so.
-    CloseRunReport();
-    g_report.broken = true;
-    return;
-  }
-  g_report.end += put;
+  g_report.gathered += utf8;
+  if (g_report.gathered.size() >= kGather) FlushRunReport();
 }
 
 }  // namespace
@@ -51,6 +50,11 @@ bool OpenRunReport(FileSystem& fs, const std::string& dir) {
   g_report.h = h;
   g_report.end = 0;
   g_report.path = path;
+  // What the operator sees is in the report before each wait for a key,
+  // and every way out of the program goes through exit().
+  SetBeforeWait(FlushRunReport);
+  static const bool atExit = std::atexit([] { FlushRunReport(); }) == 0;
+  (void)atExit;
   return true;
 }
 
@@ -69,7 +73,25 @@ void ReportLine(const std::string& text) {
 
 void ReportAnswer(const std::string& answer) { g_report.pendingAnswer = answer; }
 
+void FlushRunReport() {
+  if (g_report.h == kNoHandle || g_report.gathered.empty()) return;
+  const std::string text = std::move(g_report.gathered);
+  g_report.gathered.clear();
+  uint32_t put = 0;
+  const int rc = g_report.fs->WriteAt(g_report.h, g_report.end, text.data(), static_cast<uint32_t>(text.size()), put);
+  if (rc != kOk || put != text.size()) {
+    // A report that cannot be written any more is closed; the summary says
+    // so.
+    g_report.fs->Close(g_report.h);
+    g_report.h = kNoHandle;
+    g_report.broken = true;
+    return;
+  }
+  g_report.end += put;
+}
+
 void CloseRunReport() {
+  FlushRunReport();
   if (g_report.h != kNoHandle) g_report.fs->Close(g_report.h);
   g_report.h = kNoHandle;
 }

@@ -1,6 +1,10 @@
 // The report of a run, a repair or an undo: RAPORT-YYYYMMDD-HHMMSS.TXT in the
 // 2020 root's bookkeeping directory, UTF-8 with CR LF, written as the run
-// goes (a killed run leaves its report up to the kill). It holds a header,
+// goes: gathered a few kilobytes at a time and written whenever the
+// program waits for a key, a company or the global data begins or ends, and
+// at the way out, so that a killed run leaves its report up to the company
+// it was cut in (a write per line would cost a system call per file
+// carried). It holds a header,
 // every line of the progress log without its colours (in full, where the
 // screen cuts a line at its edge), every question with its answer, what
 // each company came to, and the summary the last screen shows too.
@@ -23,6 +27,8 @@ void ReportLine(const std::string& text);
 // The answer to the question on the log line being written: added to that
 // line in the report ("[odpowiedź: W]"), not shown.
 void ReportAnswer(const std::string& answer);
+// Writes what is gathered.
+void FlushRunReport();
 void CloseRunReport();
 
 // Counts for the summary.

@@ -34,12 +34,15 @@ constexpr AltLetter kAltLetters[] = {
     {0x19, 0xF5, 0xF5},  // P: §
 };
 
+void (*g_beforeWait)() = nullptr;
+
 bool NextConsoleEvent(ConsoleEvent& ce, int timeoutMs) {
   if (g_pushedBack) {
     ce = *g_pushedBack;
     g_pushedBack.reset();
     return true;
   }
+  if (g_beforeWait) g_beforeWait();
   return Con().WaitEvent(ce, timeoutMs);
 }
 
@@ -154,6 +157,9 @@ void DrainKeyboard() {
 void ResetEventState() {
   g_last = UiEvent{};
   g_pushedBack.reset();
+  g_beforeWait = nullptr;
 }
+
+void SetBeforeWait(void (*hook)()) { g_beforeWait = hook; }
 
 }  // namespace qm

@@ -84,4 +84,8 @@ void DrainKeyboard();
 // Back to the start state (tests).
 void ResetEventState();
 
+// Called each time the interface is about to wait for the operator (the
+// run's report writes what it has gathered).
+void SetBeforeWait(void (*hook)());
+
 }  // namespace qm

@@ -164,22 +164,43 @@ Bytes Join(const Records& r) {
   return out;
 }
 
-Bytes R(char c) { return Bytes(kRec, static_cast<uint8_t>(c)); }
+// A record whose halves differ, so that half of one written over another
+// is neither.
+Bytes R(char c) {
+  Bytes b(kRec, static_cast<uint8_t>(c));
+  b[kRec - 1] = static_cast<uint8_t>(c + 1);
+  return b;
+}
 
-// Every state the sorted insertion passes through: the new record appended,
-// then records moved up one at a time from the top, then the new record at
-// its place.
-std::vector<Records> InsertionStates(const Records& before, size_t at, const Bytes& rec) {
-  std::vector<Records> states;
+// Every state the sorted insertion passes through, as whole records: the
+// new record appended, then records moved up one at a time from the top,
+// then the new record at its place; and each write cut off in its middle
+// (half of the record written).
+std::vector<Bytes> InsertionStates(const Records& before, size_t at, const Bytes& rec) {
+  std::vector<Bytes> states;
   Records cur = before;
+  const auto halfway = [&](size_t i, const Bytes& to) {
+    Records torn = cur;
+    if (i == torn.size()) {
+      Bytes b = Join(torn);
+      b.insert(b.end(), to.begin(), to.begin() + static_cast<std::ptrdiff_t>(to.size() / 2));
+      states.push_back(b);
+      return;
+    }
+    std::copy(to.begin(), to.begin() + static_cast<std::ptrdiff_t>(to.size() / 2), torn[i].begin());
+    states.push_back(Join(torn));
+  };
+  halfway(cur.size(), rec);
   cur.push_back(rec);
-  states.push_back(cur);
+  states.push_back(Join(cur));
   for (size_t i = before.size(); i > at; --i) {
+    halfway(i, cur[i - 1]);
     cur[i] = cur[i - 1];
-    states.push_back(cur);
+    states.push_back(Join(cur));
   }
+  halfway(at, rec);
   cur[at] = rec;
-  states.push_back(cur);
+  states.push_back(Join(cur));
   return states;
 }
 
@@ -202,11 +223,12 @@ TEST_F(ListFixTest, EveryStateOfACutOffInsertionGoesBackToTheListBefore) {
     const Bytes rec = std::string(l.what) == "beside its own twin" ? R('m') : R('k');
     const Bytes want = Join(l.before);
     ListInsertion ins{static_cast<int64_t>(l.before.size()), HashOf(want.data(), want.size()), rec};
-    const std::vector<Records> states = InsertionStates(l.before, l.at, rec);
+    const std::vector<Bytes> states = InsertionStates(l.before, l.at, rec);
     for (size_t s = 0; s < states.size(); ++s) {
       SCOPED_TRACE(std::string(l.what) + ", state " + std::to_string(s));
-      WriteFile("list.dat", Join(states[s]));
-      EXPECT_EQ(UndoInsertion(*fs, Path("list.dat"), kRec, ins), ListFix::Undone);
+      WriteFile("list.dat", states[s]);
+      const ListFix fix = UndoInsertion(*fs, Path("list.dat"), kRec, ins);
+      EXPECT_TRUE(fix == ListFix::Undone || (s == 0 && fix == ListFix::AsBefore)) << static_cast<int>(fix);
       EXPECT_EQ(ReadFile("list.dat"), want);
       // Put right once, it stays so.
       EXPECT_EQ(UndoInsertion(*fs, Path("list.dat"), kRec, ins), ListFix::AsBefore);
