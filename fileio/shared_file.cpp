@@ -519,23 +519,15 @@ bool SharedFile::ReadRecords(int32_t first, int32_t n, uint8_t* buf) {
   return CheckIO() && got == want;
 }
 
-bool SharedFile::PutRecord(int32_t recNo, const uint8_t* buf) {
-  ClearIO();
-  uint32_t put = 0;
-  SetPending(file.IsOpen() ? Fs().WriteAt(file.handle, static_cast<int64_t>(recNo) * RecSize, buf,
-                                          static_cast<uint32_t>(RecSize), put)
-                           : kErrInvalidHandle);
-  Transferred = put == static_cast<uint32_t>(RecSize) ? 1 : 0;
-  return CheckIO() && Transferred == 1;
-}
 
 bool SharedFile::BeforeInsert(int32_t, const uint8_t*) { return true; }
 
 bool SharedFile::InsertSorted(const uint8_t* rec) {
-  // The records below the new one are read a block at a time (nobody else
-  // may touch the file under the whole-file lock), but they still move one
-  // record per write, from the top down: a failure then leaves at worst the
-  // record moved last standing twice, never one lost.
+  // The new record's place is found reading the records above it a block at
+  // a time (nobody else may touch the file under the whole-file lock); the
+  // records from there up then move one place in one step, a record at a
+  // time from the top down, so that a cut-off move leaves at worst one
+  // record standing twice or half moved, never one lost.
   const int32_t perBlock = std::max<int32_t>(1, static_cast<int32_t>(kInsertReadBlock / RecSize));
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(perBlock) * RecSize]);
   if (!buffer) return false;
@@ -551,38 +543,33 @@ bool SharedFile::InsertSorted(const uint8_t* rec) {
   if (!SeekEnd(count)) FatalIOError(Pl("ustawienia końca") + Pl(" pliku"));
   std::unique_ptr<OperatorPrompts::WaitBar> progress;
   if (count > 20) progress = Prompts().OpenWaitBar("", Pl("Wstawianie..."), count);
-  bool result = false;
-  if (count == 1) {
-    InsertedAt = 0;
-    result = true;
-  } else {
-    bool placed = false;
-    for (int32_t i = count - 2; !placed;) {
-      const int32_t low = std::max(0, i - perBlock + 1);
-      if (!ReadRecords(low, i - low + 1, buffer.get())) FatalIOError(Pl("odczytu") + Pl(" danych"));
-      // The bar moves a block at a time: a step per record costs more than
-      // the move itself in a long list.
-      const int32_t top = i;
-      for (; i >= low && !placed; --i) {
-        InsertedAt = i;
-        const uint8_t* existing = buffer.get() + static_cast<size_t>(i - low) * RecSize;
-        int16_t res = 0;
-        Compare(existing, rec, res);
-        if (res >= 0) {
-          InsertedAt = i + 1;
-          result = WriteAt(i + 1, rec);
-          placed = true;
-        } else {
-          if (!PutRecord(i + 1, existing)) FatalIOError(Pl("zapisu") + Pl(" danych"));
-          if (i == 0) {
-            result = WriteAt(0, rec);
-            placed = true;
-          }
-        }
+  // The place: after the last record that stays in front of the new one.
+  int32_t place = 0;
+  bool found = false;
+  for (int32_t i = count - 2; i >= 0 && !found;) {
+    const int32_t low = std::max(0, i - perBlock + 1);
+    if (!ReadRecords(low, i - low + 1, buffer.get())) FatalIOError(Pl("odczytu") + Pl(" danych"));
+    const int32_t top = i;
+    for (; i >= low && !found; --i) {
+      int16_t res = 0;
+      Compare(buffer.get() + static_cast<size_t>(i - low) * RecSize, rec, res);
+      if (res >= 0) {
+        place = i + 1;
+        found = true;
       }
-      if (progress) progress->Step(top - i);
     }
+    // The bar moves a block at a time: a step per record costs more than
+    // the move itself in a long list.
+    if (progress) progress->Step(top - i);
   }
+  if (place < count - 1) {
+    ClearIO();
+    SetPending(Fs().MoveUp(file.handle, static_cast<int64_t>(place) * RecSize,
+                           static_cast<int64_t>(count - 1 - place) * RecSize, static_cast<uint32_t>(RecSize)));
+    if (!CheckIO()) FatalIOError(Pl("zapisu") + Pl(" danych"));
+  }
+  InsertedAt = place;
+  const bool result = place == count - 1 || WriteAt(place, rec);
   progress.reset();
   buffer.reset();
   if (!Unlock()) FatalIOError(Pl("odblokowania") + Pl(" pliku"));

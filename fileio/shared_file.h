@@ -155,9 +155,6 @@ class SharedFile {
   bool OpenExisting(WaitMode wait, bool ask);
   // n whole records from record first on, in one host read.
   bool ReadRecords(int32_t first, int32_t n, uint8_t* buf);
-  // One record written at its place in one host call; the file position is
-  // left unsaid.
-  bool PutRecord(int32_t recNo, const uint8_t* buf);
   int pendingIO_ = 0;
 };
 

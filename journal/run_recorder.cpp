@@ -225,6 +225,18 @@ int RunRecorder::SetEnd(FileHandle h) {
   return rc;
 }
 
+int RunRecorder::MoveUp(FileHandle h, int64_t from, int64_t length, uint32_t by) {
+  auto it = open_.find(h);
+  if (it == open_.end()) return Inner().MoveUp(h, from, length, by);
+  Tracked& t = it->second;
+  int rc = BeforeChange(h, t);
+  if (rc == kOk) rc = Inner().MoveUp(h, from, length, by);
+  if (rc != kOk && !t.place.runFile) Note(rc);
+  t.changed = true;
+  t.sequential = false;
+  return rc;
+}
+
 int RunRecorder::Flush(FileHandle h) {
   const int rc = Inner().Flush(h);
   auto it = open_.find(h);

@@ -48,6 +48,7 @@ class RunRecorder : public ForwardingFs {
   int WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) override;
   int Seek(FileHandle h, int64_t pos) override;
   int SetEnd(FileHandle h) override;
+  int MoveUp(FileHandle h, int64_t from, int64_t length, uint32_t by) override;
   int Flush(FileHandle h) override;
   int Close(FileHandle h) override;
   int MakeDir(const std::string& path) override;

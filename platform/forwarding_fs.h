@@ -39,6 +39,9 @@ class ForwardingFs : public FileSystem {
   int WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, uint32_t& put) override {
     return whole_ ? inner_.WriteAt(h, pos, buf, n, put) : FileSystem::WriteAt(h, pos, buf, n, put);
   }
+  int MoveUp(FileHandle h, int64_t from, int64_t length, uint32_t by) override {
+    return whole_ ? inner_.MoveUp(h, from, length, by) : FileSystem::MoveUp(h, from, length, by);
+  }
   int CopyData(FileHandle src, FileHandle dst, int64_t& copied) override {
     return whole_ ? inner_.CopyData(src, dst, copied) : FileSystem::CopyData(src, dst, copied);
   }

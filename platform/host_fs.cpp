@@ -1,5 +1,6 @@
 #include "platform/host_fs.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace qm {
@@ -39,6 +40,22 @@ int FileSystem::CopyData(FileHandle src, FileHandle dst, int64_t& copied) {
     }
     if (got < kCopyBlock) return kOk;
   }
+}
+
+int FileSystem::MoveUp(FileHandle h, int64_t from, int64_t length, uint32_t by) {
+  if (by == 0 || length <= 0) return kOk;
+  std::string piece(by, '\0');
+  for (int64_t at = from + length; at > from;) {
+    const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(by, at - from));
+    at -= n;
+    uint32_t got = 0, put = 0;
+    int rc = ReadAt(h, at, piece.data(), n, got);
+    if (rc == kOk && got != n) rc = kErrHandleEof;
+    if (rc == kOk) rc = WriteAt(h, at + by, piece.data(), n, put);
+    if (rc == kOk && put != n) rc = kErrDiskFull;
+    if (rc != kOk) return rc;
+  }
+  return kOk;
 }
 
 FileSystem& Fs() { return *g_fs; }

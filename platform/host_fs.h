@@ -132,6 +132,13 @@ class FileSystem {
   // and writes through this object in large blocks; a backend may copy
   // inside the kernel.
   virtual int CopyData(FileHandle src, FileHandle dst, int64_t& copied);
+  // Moves the length bytes at from up by `by` bytes (the file already
+  // reaches from + length + by), a piece of `by` bytes at a time from the
+  // top down: a move cut off anywhere leaves every byte at its old place or
+  // its new one, with at most one piece part old and part new. This one
+  // reads and writes each piece through this object; a backend may move
+  // them in the file's mapping.
+  virtual int MoveUp(FileHandle h, int64_t from, int64_t length, uint32_t by);
   virtual int Seek(FileHandle h, int64_t pos) = 0;
   virtual int Tell(FileHandle h, int64_t& pos) = 0;
   virtual int Size(FileHandle h, int64_t& size) = 0;

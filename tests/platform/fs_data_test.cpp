@@ -140,5 +140,55 @@ TEST_F(FsData, ReadsAtAPlaceSeeTheFileAsItIsNow) {
   EXPECT_EQ(fs->Close(h), kOk);
 }
 
+// A sorted insertion moves the records above its place up by one: through
+// the host (in the file's mapping), through the base's pieces, on page
+// bounds and off them, in a file already long enough and in one that is not.
+TEST_F(FsData, MovesUpLeaveTheBytesBelowAndCarryTheRestWhole) {
+  auto stack = Stack();
+  std::vector<std::pair<const char*, FileSystem*>> ways = {{"host", fs.get()}};
+  for (auto& [name, f] : stack) ways.emplace_back(name, f.get());
+  struct Case {
+    int64_t from, length;
+    uint32_t by;
+    bool roomMade;  // the file already reaches from + length + by
+  };
+  const Case cases[] = {
+      {0, 10, 3, true},        {4090, 10000, 64, true}, {5000, 3 * 4096 + 7, 4096, true},
+      {7, 100, 200, true},     {100, 0, 8, true},       {4095, 9000, 117, false},
+  };
+  for (const auto& [name, f] : ways) {
+    for (const Case& c : cases) {
+      const std::string before = Pattern(static_cast<size_t>(c.from + c.length + (c.roomMade ? c.by : 0)));
+      WriteText("lista.dat", before);
+      FileHandle h;
+      ASSERT_EQ(f->Open(Path("lista.dat"), kAccessReadWrite | kShareDenyNone, h), kOk);
+      EXPECT_EQ(f->MoveUp(h, c.from, c.length, c.by), kOk) << name << " " << c.from;
+      EXPECT_EQ(f->Close(h), kOk);
+      const std::string want = c.length == 0 ? before
+                                              : before.substr(0, static_cast<size_t>(c.from + c.by)) +
+                                                    before.substr(static_cast<size_t>(c.from), static_cast<size_t>(c.length));
+      EXPECT_EQ(ReadText("lista.dat"), want) << name << " " << c.from << "+" << c.length << " by " << c.by;
+    }
+    FileHandle h;
+    ASSERT_EQ(f->Open(Path("lista.dat"), kAccessRead | kShareDenyNone, h), kOk);
+    EXPECT_EQ(f->MoveUp(h, 0, 16, 4), kErrAccessDenied) << name;
+    EXPECT_EQ(f->Close(h), kOk);
+  }
+  // The base moves a piece per read and write, from the top down: a disk
+  // that fills up halfway through the second piece leaves the first moved,
+  // the second half new and half old, and the rest where it stood.
+  auto& faulty = static_cast<FaultyFs&>(*stack[2].second);
+  WriteText("lista.dat", Pattern(1000));
+  faulty.ResetCounts();
+  faulty.DiskFullAt(2);
+  FileHandle h;
+  ASSERT_EQ(faulty.Open(Path("lista.dat"), kAccessReadWrite | kShareDenyNone, h), kOk);
+  EXPECT_EQ(faulty.MoveUp(h, 0, 900, 100), kErrDiskFull);
+  faulty.Close(h);
+  const std::string old = Pattern(1000);
+  EXPECT_EQ(ReadText("lista.dat"), old.substr(0, 800) + old.substr(700, 50) + old.substr(850, 50) + old.substr(800, 100));
+  EXPECT_EQ(faulty.Count(FsOp::Write), 2);
+}
+
 }  // namespace
 }  // namespace qm::test

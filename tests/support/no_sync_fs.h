@@ -11,7 +11,8 @@ namespace qm::test {
 
 class NoSyncFs : public ForwardingFs {
  public:
-  explicit NoSyncFs(std::unique_ptr<FileSystem> host) : ForwardingFs(*host), host_(std::move(host)) {}
+  explicit NoSyncFs(std::unique_ptr<FileSystem> host)
+      : ForwardingFs(*host, DataCalls::kPassedWhole), host_(std::move(host)) {}
   int Flush(FileHandle) override { return kOk; }
   int SyncVolume(const std::string&) override { return kOk; }
 
