@@ -45,21 +45,7 @@ std::vector<std::vector<uint8_t>> RunRecords(const RunHistory& run, std::string&
 
 bool ReadWhole(FileSystem& fs, const std::string& path, std::vector<uint8_t>& out) {
   out.clear();
-  FileHandle h = kNoHandle;
-  if (fs.Open(path, kAccessRead | kShareDenyNone, h) != kOk) return false;
-  std::vector<uint8_t> buf(64 * 1024);
-  bool ok = true;
-  for (;;) {
-    uint32_t got = 0;
-    if (fs.Read(h, buf.data(), static_cast<uint32_t>(buf.size()), got) != kOk) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    out.insert(out.end(), buf.begin(), buf.begin() + got);
-  }
-  fs.Close(h);
-  return ok;
+  return ReadPieces(fs, path, [&](const uint8_t* data, uint32_t n) { out.insert(out.end(), data, data + n); });
 }
 
 bool WriteWhole(FileSystem& fs, const std::string& path, const std::vector<uint8_t>& data) {

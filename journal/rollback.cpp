@@ -34,10 +34,9 @@ bool PathExists(FileSystem& fs, const std::string& path, bool* isDir) {
   return true;
 }
 
-bool HashFile(FileSystem& fs, const std::string& path, int64_t& size, uint64_t& hash) {
+bool ReadPieces(FileSystem& fs, const std::string& path, const std::function<void(const uint8_t*, uint32_t)>& piece) {
   FileHandle h = kNoHandle;
   if (fs.Open(path, kAccessRead | kShareDenyNone, h) != kOk) return false;
-  ContentHash sum;
   std::vector<uint8_t> buf(256 * 1024);
   bool ok = true;
   for (;;) {
@@ -47,9 +46,15 @@ bool HashFile(FileSystem& fs, const std::string& path, int64_t& size, uint64_t& 
       break;
     }
     if (got == 0) break;
-    sum.Add(buf.data(), got);
+    piece(buf.data(), got);
   }
   fs.Close(h);
+  return ok;
+}
+
+bool HashFile(FileSystem& fs, const std::string& path, int64_t& size, uint64_t& hash) {
+  ContentHash sum;
+  const bool ok = ReadPieces(fs, path, [&](const uint8_t* data, uint32_t n) { sum.Add(data, n); });
   size = static_cast<int64_t>(sum.Length());
   hash = sum.Value();
   return ok;

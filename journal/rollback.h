@@ -6,6 +6,7 @@
 // is finished by the next start.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,9 @@ class Rollback {
   size_t listRecSize_;
 };
 
+// Hands a file's contents to `piece` a block at a time; false when it
+// cannot be opened or read to its end.
+bool ReadPieces(FileSystem& fs, const std::string& path, const std::function<void(const uint8_t*, uint32_t)>& piece);
 // Size and hash of a file; false when it cannot be read.
 bool HashFile(FileSystem& fs, const std::string& path, int64_t& size, uint64_t& hash);
 // Copies a file's contents into another, made or emptied first; flushed.

@@ -20,6 +20,10 @@
 #   BENCH_WORK       work directory (default work/bench); the installations
 #                    are kept there and made again only when the settings change
 #   BENCH_STRACE=0   skips the system call counts
+#   BENCH_REPEAT     rounds of every timing (default 3): each round is
+#                    printed, then the median ratio of each way and order,
+#                    and the list runs' best times, since a shared machine's
+#                    noise is mostly one-sided
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mb=${BENCH_MB:-256}
@@ -27,6 +31,7 @@ companies=${BENCH_COMPANIES:-300}
 listn=${BENCH_LIST:-2048}
 build=${BENCH_BUILD:-build}
 work=${BENCH_WORK:-work/bench}
+repeat=${BENCH_REPEAT:-3}
 
 if [ ! -x "$build/qm19-20" ] || [ ! -x "$build/qm-sample" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -108,25 +113,35 @@ printf '%-8s %-12s %9s %9s %7s %12s %12s\n' way order "cp -r s" "qm19-20 s" rati
 
 peak=0
 note_peak() { [ "$1" -gt "$peak" ] && peak=$1 || true; }
+declare -A ratios
 row() {  # <way> <order> <cp s> <qm s> <cp rss> <qm rss>
-  printf '%-8s %-12s %9.2f %9.2f %7.2f %12s %12s\n' "$1" "$2" "$3" "$4" "$(ratio "$4" "$3")" "$5" "$6"
+  local r
+  r=$(ratio "$4" "$3")
+  printf '%-8s %-12s %9.2f %9.2f %7.2f %12s %12s\n' "$1" "$2" "$3" "$4" "$r" "$5" "$6"
+  ratios["$1/$2"]+="$r "
   note_peak "$6"
 }
+median() { tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 
-for way in warm durable; do
-  # cp first: its copy doubles as the backup of the 2019 tree.
-  read -r cp1 cprss1 < <(timed_cp "$large" "$way")
-  mv "$large/copy" "$large/backup"
-  read -r qm1 qmrss1 < <(timed_tool "$large" "$way")
-  restore "$large"
-  row "$way" "cp, then qm" "$cp1" "$qm1" "$cprss1" "$qmrss1"
+for ((round = 1; round <= repeat; ++round)); do
+  for way in warm durable; do
+    # cp first: its copy doubles as the backup of the 2019 tree.
+    read -r cp1 cprss1 < <(timed_cp "$large" "$way")
+    mv "$large/copy" "$large/backup"
+    read -r qm1 qmrss1 < <(timed_tool "$large" "$way")
+    restore "$large"
+    row "$way" "cp, then qm" "$cp1" "$qm1" "$cprss1" "$qmrss1"
 
-  # The program first, then cp of the tree it leaves.
-  cp -r "$large/ZEV_2019" "$large/backup"
-  read -r qm2 qmrss2 < <(timed_tool "$large" "$way")
-  read -r cp2 cprss2 < <(timed_cp "$large" "$way")
-  restore "$large"
-  row "$way" "qm, then cp" "$cp2" "$qm2" "$cprss2" "$qmrss2"
+    # The program first, then cp of the tree it leaves.
+    cp -r "$large/ZEV_2019" "$large/backup"
+    read -r qm2 qmrss2 < <(timed_tool "$large" "$way")
+    read -r cp2 cprss2 < <(timed_cp "$large" "$way")
+    restore "$large"
+    row "$way" "qm, then cp" "$cp2" "$qm2" "$cprss2" "$qmrss2"
+  done
+done
+for key in "warm/cp, then qm" "warm/qm, then cp" "durable/cp, then qm" "durable/qm, then cp"; do
+  printf 'median ratio over %s rounds, %-20s %.2f\n' "$repeat" "$key:" "$(echo "${ratios[$key]}" | median)"
 done
 
 if [ "${BENCH_STRACE:-1}" != 0 ]; then
@@ -157,23 +172,33 @@ read -r lsel lselrss < <(timed_tool "$list" warm)
 restore "$list"
 note_peak "$lselrss"
 cp "$list.keys.full" "$list.keys"
-cp -r "$list/ZEV_2019" "$list/backup"
-read -r lfull lfullrss < <(timed_tool "$list" warm)
-entries=$(($(stat -c %s "$list/ZEV_2020/SPISFIRM.DAT") / 103))
-restore "$list"
-note_peak "$lfullrss"
-
-# The same list kept in the package's own order, as the package writes it:
-# every company then goes to the end of the 2020 list, and the complete run
-# shows the cost of the conversions alone. The difference to the run above is
-# the moving of records in the 2020 list.
+best() { tr ' ' '\n' | grep . | sort -g | head -1; }
+lfulls="" sfulls=""
 sorted="$work/sorted"
-make_inst "$sorted" "sorted/$listn" --list-only "$listn" --sorted-list
-path_file "$sorted"
-cp -r "$sorted/ZEV_2019" "$sorted/backup"
-read -r sfull sfullrss < <(timed_tool "$sorted" warm)
-restore "$sorted"
-note_peak "$sfullrss"
+for ((round = 1; round <= repeat; ++round)); do
+  make_inst "$list" "list/$listn" --list-only "$listn"
+  path_file "$list"
+  cp -r "$list/ZEV_2019" "$list/backup"
+  read -r lfull lfullrss < <(timed_tool "$list" warm)
+  entries=$(($(stat -c %s "$list/ZEV_2020/SPISFIRM.DAT") / 103))
+  restore "$list"
+  note_peak "$lfullrss"
+  lfulls+="$lfull "
+
+  # The same list kept in the package's own order, as the package writes
+  # it: every company then goes to the end of the 2020 list, and the
+  # complete run shows the cost of the conversions alone. The difference to
+  # the run above is the moving of records in the 2020 list.
+  make_inst "$sorted" "sorted/$listn" --list-only "$listn" --sorted-list
+  path_file "$sorted"
+  cp -r "$sorted/ZEV_2019" "$sorted/backup"
+  read -r sfull sfullrss < <(timed_tool "$sorted" warm)
+  restore "$sorted"
+  note_peak "$sfullrss"
+  sfulls+="$sfull "
+done
+lfull=$(echo "$lfulls" | best)
+sfull=$(echo "$sfulls" | best)
 printf 'list of %s companies: to the selection list and out %.2f s; complete run %.2f s far from the sorted order, %.2f s in the package'"'"'s order (%s entries in the 2020 list)\n' \
   "$listn" "$lsel" "$lfull" "$sfull" "$entries"
 printf 'list insertion: %.2f s (far from sorted, less the package'"'"'s order)\n' "$(echo "$lfull - $sfull" | bc -l)"

@@ -362,6 +362,30 @@ E2eTest::RunResult E2eTest::Run(const std::string& keys) {
   return r;
 }
 
+int E2eTest::RunAnswered(AnsweringConsole& answer, const std::vector<std::string>& arguments,
+                         const std::string& page1Keys, const std::string& overwrite) {
+  ResetProgramState();
+  SetCommandArgs(arguments);
+  SetProgramFilePath(programPath);
+  answer.typeAhead = true;
+  answer.DiscardPending();
+  answer.typeAhead = false;
+  answer.answers = 0;
+  answer.page1Keys = page1Keys;
+  answer.page1Done = false;
+  answer.overwrite = overwrite;
+  answer.capture = true;
+  answer.screens.clear();
+  try {
+    RunProgram();
+  } catch (const ProgramExited& e) {
+    return e.code;
+  } catch (const ScriptExhausted&) {
+    return -2;
+  }
+  return -1;
+}
+
 bool E2eTest::Saw(const std::string& utf8) const {
   if (con.Shows(utf8)) return true;
   for (const auto& s : con.screens)

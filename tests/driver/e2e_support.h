@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/driver/answering_console.h"
 #include "tests/support/test_env.h"
 #include "tools/sample_gen.h"
 
@@ -54,6 +55,9 @@ struct Correction {
 };
 Correction ExpectedCorrection(const std::map<int, Bytes>& journals2019);
 
+// Page 1's keys that tick the box hiding the carried 2020 files in 2019.
+inline constexpr const char* kHideCarried = "Tab Tab Tab Tab Tab Tab Space";
+
 class E2eTest : public QmTest {
  protected:
   void SetUp() override;
@@ -71,6 +75,12 @@ class E2eTest : public QmTest {
   // Starts the program as a fresh process would, feeds it keys and runs it
   // to its end. Every screen the program waited on is kept in con.screens.
   RunResult Run(const std::string& keys);
+  // The same under a console that answers by the screen, with this command
+  // line; page 1 gets page1Keys the first time it shows. The exit code, -2
+  // when the program waited for more answers than a run needs, -1 when it
+  // returned.
+  int RunAnswered(AnsweringConsole& answer, const std::vector<std::string>& arguments,
+                  const std::string& page1Keys = "", const std::string& overwrite = "W");
 
   // A text (UTF-8) on any screen the program waited on, or on the last one.
   bool Saw(const std::string& utf8) const;

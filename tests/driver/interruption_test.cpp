@@ -68,25 +68,8 @@ class Interruption : public E2eTest {
 
   // One run in this process over the given file system; its exit code.
   int RunOnce(FileSystem& over) {
-    ResetProgramState();
-    SetCommandArgs(args);
-    SetProgramFilePath(programPath);
-    answer.typeAhead = true;
-    answer.DiscardPending();
-    answer.typeAhead = false;
-    answer.answers = 0;
-    // Page 1: the box that hides the carried 2020 files in 2019.
-    answer.page1Keys = "Tab Tab Tab Tab Tab Tab Space";
-    answer.page1Done = false;
     SetFileSystem(&over);
-    int code = -1;
-    try {
-      RunProgram();
-    } catch (const ProgramExited& e) {
-      code = e.code;
-    } catch (const ScriptExhausted&) {
-      code = -2;
-    }
+    const int code = RunAnswered(answer, args, kHideCarried);
     SetFileSystem(fs.get());
     return code;
   }

@@ -35,22 +35,7 @@ class Links : public E2eTest {
     SetConsole(&con);
     E2eTest::TearDown();
   }
-  int RunOnce() {
-    ResetProgramState();
-    SetCommandArgs(args);
-    SetProgramFilePath(programPath);
-    answer.capture = true;
-    answer.screens.clear();
-    answer.page1Done = false;
-    try {
-      RunProgram();
-    } catch (const ProgramExited& e) {
-      return e.code;
-    } catch (const ScriptExhausted&) {
-      return -2;
-    }
-    return -1;
-  }
+  int RunOnce() { return RunAnswered(answer, args); }
   // On a screen the program waited on, or among the lines of its report
   // (a line that scrolled away).
   bool Showed(const std::string& utf8) const {

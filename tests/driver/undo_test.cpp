@@ -42,26 +42,7 @@ class Undo : public E2eTest {
   // A run answered by the screen; overwrite answers as given, the carried
   // 2020 journals hidden when asked.
   int RunWith(const std::vector<std::string>& arguments, bool hide = false, const std::string& overwrite = "W") {
-    ResetProgramState();
-    SetCommandArgs(arguments);
-    SetProgramFilePath(programPath);
-    answer.typeAhead = true;
-    answer.DiscardPending();
-    answer.typeAhead = false;
-    answer.answers = 0;
-    answer.page1Keys = hide ? "Tab Tab Tab Tab Tab Tab Space" : "";
-    answer.page1Done = false;
-    answer.overwrite = overwrite;
-    answer.capture = true;
-    answer.screens.clear();
-    try {
-      RunProgram();
-    } catch (const ProgramExited& e) {
-      return e.code;
-    } catch (const ScriptExhausted&) {
-      return -2;
-    }
-    return -1;
+    return RunAnswered(answer, arguments, hide ? kHideCarried : "", overwrite);
   }
   bool Showed(const std::string& utf8) const {
     for (const auto& s : answer.screens)
