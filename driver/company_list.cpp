@@ -1,6 +1,8 @@
 #include "driver/company_list.h"
 
+#include <algorithm>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "base/cp852.h"
@@ -192,16 +194,43 @@ CompanyEntry* CompanyEntryAt(int32_t i) {
 
 void FreeCompanyTable() { ClearTable(); }
 
-std::string SortKey(const uint8_t* record) {
-  return PadRight(GetText(record, kCompanyNameOff, kCompanyNameCap), kCompanyNameCap) + " " +
-         PadRight(GetText(record, kCompanyDirOff, kCompanyDirCap), kCompanyDirCap) + " " +
-         PadRight(GetText(record, kCompanyInfoOff, kCompanyInfoCap), kCompanyInfoCap);
+namespace {
+
+// The key into a kept string, so that comparing the list's records one
+// after another makes no new strings.
+void SortKeyInto(const uint8_t* record, std::string& key) {
+  key.clear();
+  for (const auto& [off, cap] : {std::pair{kCompanyNameOff, kCompanyNameCap}, std::pair{kCompanyDirOff, kCompanyDirCap},
+                                std::pair{kCompanyInfoOff, kCompanyInfoCap}}) {
+    if (!key.empty()) key += ' ';
+    const size_t len = std::min<size_t>(record[off], cap);
+    key.append(reinterpret_cast<const char*>(record + off + 1), len);
+    key.append(cap - len, ' ');
+  }
 }
 
-int16_t Compare(const uint8_t* existing, const uint8_t* added) {
+void UpperSortKeyInto(const uint8_t* record, std::string& key) {
+  SortKeyInto(record, key);
+  for (char& c : key) c = static_cast<char>(PlUpCaseChar(static_cast<uint8_t>(c)));
+}
+
+}  // namespace
+
+std::string SortKey(const uint8_t* record) {
+  std::string key;
+  SortKeyInto(record, key);
+  return key;
+}
+
+int16_t Compare(const uint8_t* existing, const uint8_t* added) { return CompanyOrder(added).Compare(existing); }
+
+CompanyOrder::CompanyOrder(const uint8_t* added) : added_(added) { UpperSortKeyInto(added, addedKey_); }
+
+int16_t CompanyOrder::Compare(const uint8_t* existing) {
   // PlCompare is positive when its first text sorts first: exactly the
   // "existing stays in front" answer the sorted insertion wants.
-  return PlCompare(PlUpperCase(SortKey(existing)), PlUpperCase(SortKey(added)));
+  UpperSortKeyInto(existing, existingKey_);
+  return PlCompare(existingKey_, addedKey_);
 }
 
 void ResetCompanyTable() {

@@ -55,6 +55,19 @@ std::string SortKey(const uint8_t* record);
 // Negative when existing belongs after added; zero or positive otherwise
 // (the keys upper-cased and compared in Polish order).
 int16_t Compare(const uint8_t* existing, const uint8_t* added);
+// The same order with the added record's key made once: a sorted insertion
+// compares one record with up to every record of the list.
+class CompanyOrder {
+ public:
+  explicit CompanyOrder(const uint8_t* added);
+  const uint8_t* Added() const { return added_; }
+  // As Compare(existing, Added()).
+  int16_t Compare(const uint8_t* existing);
+
+ private:
+  const uint8_t* added_;
+  std::string addedKey_, existingKey_;
+};
 
 void ResetCompanyTable();  // tests
 

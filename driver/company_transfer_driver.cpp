@@ -1,6 +1,7 @@
 // The per-company transfer: every marked company is converted, and each one
 // converted without failure is entered in sorted order into the 2020 list.
 #include <new>
+#include <optional>
 
 #include "convert/company_transfer.h"
 #include "driver/company_list.h"
@@ -22,12 +23,16 @@ class CompanyListFile : public SharedFile {
  public:
   explicit CompanyListFile(const std::string& name) : SharedFile(name, kCompanyRecSize) {}
   void Compare(const uint8_t* existing, const uint8_t* newRec, int16_t& res) override {
-    res = qm::Compare(existing, newRec);
+    res = order_ && order_->Added() == newRec ? order_->Compare(existing) : qm::Compare(existing, newRec);
   }
   // The journal notes the insertion before the first record moves.
   bool BeforeInsert(int32_t count, const uint8_t* rec) override {
+    order_.emplace(rec);
     return NoteListInsertion(file.handle, count, rec, kCompanyRecSize, Name);
   }
+
+ private:
+  std::optional<CompanyOrder> order_;
 };
 
 SharedFilePtr<CompanyListFile> OpenTargetList(const std::string& path) {

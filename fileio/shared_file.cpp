@@ -519,7 +519,6 @@ bool SharedFile::ReadRecords(int32_t first, int32_t n, uint8_t* buf) {
   return CheckIO() && got == want;
 }
 
-
 bool SharedFile::BeforeInsert(int32_t, const uint8_t*) { return true; }
 
 bool SharedFile::InsertSorted(const uint8_t* rec) {

@@ -7,7 +7,7 @@
 # calls per file of the 2019 tree for both programs; then times the
 # 2,048-company list installation with its 2019 list far from the sorted
 # order and in the package's own order, whose difference is the time spent
-# inserting into the 2020 list.
+# inserting into the 2020 list, and those insertions alone (qm-listbench).
 #
 #   BENCH_MB=1024 BENCH_COMPANIES=300 tools/bench.sh
 #
@@ -33,9 +33,9 @@ build=${BENCH_BUILD:-build}
 work=${BENCH_WORK:-work/bench}
 repeat=${BENCH_REPEAT:-3}
 
-if [ ! -x "$build/qm19-20" ] || [ ! -x "$build/qm-sample" ]; then
+if [ ! -x "$build/qm19-20" ] || [ ! -x "$build/qm-sample" ] || [ ! -x "$build/qm-listbench" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" -j2 --target qm19-20 qm-sample >/dev/null
+  cmake --build "$build" -j2 --target qm19-20 qm-sample qm-listbench >/dev/null
 fi
 for tool in /usr/bin/time strace bc; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is missing (tools/setup-deps.sh)" >&2; exit 1; }
@@ -202,4 +202,9 @@ sfull=$(echo "$sfulls" | best)
 printf 'list of %s companies: to the selection list and out %.2f s; complete run %.2f s far from the sorted order, %.2f s in the package'"'"'s order (%s entries in the 2020 list)\n' \
   "$listn" "$lsel" "$lfull" "$sfull" "$entries"
 printf 'list insertion: %.2f s (far from sorted, less the package'"'"'s order)\n' "$(echo "$lfull - $sfull" | bc -l)"
+# The insertions alone (each flushed to the disk, as the transfer makes
+# them), without the companies' files around them.
+for ((round = 1; round <= repeat; ++round)); do
+  "$build/qm-listbench" "$list/ZEV_2019/SPISFIRM.DAT" "$work"
+done
 echo "peak RSS of qm19-20 over every run: $peak KiB"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/cp852.h"
+#include "base/polish.h"
 #include "driver/company_list.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
@@ -295,6 +296,20 @@ TEST(CompanyOrder, NameThenDirectoryThenInfoIgnoringCase) {
     const int sign = r < 0 ? -1 : (r > 0 ? 1 : 0);
     EXPECT_EQ(sign, c.sign) << "case " << i;
     ++i;
+  }
+  // The insertion's order keeps the added record's key and one string for
+  // the records it walks: the same answers, however many it compares, and
+  // a record whose lengths overrun their fields is read within them.
+  std::vector<std::vector<uint8_t>> all;
+  for (const Case& c : cases) all.insert(all.end(), {c.existing, c.added});
+  auto overrun = Rec("Zły", "DIR", "info");
+  for (const size_t off : {kCompanyNameOff, kCompanyDirOff, kCompanyInfoOff}) overrun[off] = 0xFF;
+  all.push_back(overrun);
+  for (const auto& added : all) {
+    CompanyOrder order(added.data());
+    for (const auto& existing : all)
+      EXPECT_EQ(order.Compare(existing.data()),
+                PlCompare(PlUpperCase(SortKey(existing.data())), PlUpperCase(SortKey(added.data()))));
   }
 }
 
