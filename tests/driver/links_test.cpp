@@ -55,8 +55,9 @@ class Links : public E2eTest {
 };
 
 TEST_F(Links, EveryKindAtEveryPlace) {
-  const Company& first = inst.companies[0];
-  const Company& second = inst.companies[1];
+  // Copies: every case generates the installation again, and with it inst.
+  const Company first = inst.companies[0];
+  const Company second = inst.companies[1];
   const std::string src1 = "inst/ZEV_2019/" + first.dir + "/";
   const Tree outside = Snapshot(Path("outside/"));
   const struct {
