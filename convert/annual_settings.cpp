@@ -23,9 +23,6 @@ std::string PreviousYearPath;
 namespace {
 
 constexpr size_t kAnnualRecSize = 512;
-// The 2019 path kept as ZEV2019= in the company text data: whole, as the
-// package needs it to find the directory.
-constexpr size_t kPreviousPathCap = 255;
 
 // How one field of a new record is filled.
 enum class Fill : uint8_t {
@@ -264,7 +261,8 @@ void ConvertAnnualRecords(const std::string& companyDir, bool from2020, AnnualFi
 
   if (!f.Read(src.data())) return f.Abandon(kReadFailed);
   FillRecord(kRecord1, from2020, src.data(), dst.data());
-  PreviousYearPath = Cut(SourceRoot + companyDir, kPreviousPathCap);
+  // Whole: the company text conversion refuses what its file cannot hold.
+  PreviousYearPath = SourceRoot + companyDir;
 
   if (dst[117] != 0 && GetU16(dst.data(), 118) == 0) {
     PutU16(dst.data(), 118, AskVatProportion(!from2020, src.data()));

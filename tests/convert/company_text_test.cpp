@@ -219,6 +219,25 @@ TEST_F(CompanyTextTest, ConversionRecordsThePreviousYearPathAndKeepsTheRest) {
   EXPECT_NE(created.find("ZEV2019=D:\\NOWA\\F1\r\n"), std::string::npos);
 }
 
+// A FIRMATXT.INI line holds 255 characters: the longest 2019 path that fits
+// after "ZEV2019=" is written whole, one character more is refused and named.
+TEST_F(CompanyTextTest, PreviousYearPathLongerThanALineIsRefusedAndNamed) {
+  WriteText("2019/FIRMATXT.INI", OnDisk(FullFile()));
+  MakeDir("2020");
+  for (const size_t length : {247u, 248u}) {
+    SCOPED_TRACE(length);
+    PreviousYearPath = "D:\\" + std::string(length - 3, 'k');
+    ConvertCompanyTextData(Path("2019/FIRMATXT.INI"), Path("2020/FIRMATXT.INI"));
+    const std::string out = ReadText("2020/FIRMATXT.INI");
+    const bool fits = length == 247;
+    EXPECT_EQ(out.find("ZEV2019=" + PreviousYearPath + "\r\n") != std::string::npos, fits);
+    EXPECT_EQ(out.find("ZEV2019=\r\n") != std::string::npos, !fits);
+    // The screen row shows the line's beginning (the report holds it whole).
+    EXPECT_EQ(LogText().find("za długa dla ZEV2019 w FIRMATXT.INI (ponad 247 znaków): D:\\kkk") != std::string::npos,
+              !fits);
+  }
+}
+
 // The 2020 file that cannot be written back whole is reported and waited
 // for; a file written well says nothing.
 TEST_F(CompanyTextTest, FailedWriteBackIsReported) {
