@@ -71,7 +71,7 @@ int TransferJournal::SyncAll() {
   // The journal and the copies lie in the 2020 tree: one sync of its volume
   // takes them along with the 2020 files.
   if (rc == kOk) rc = host_.SyncVolume(targetRoot_);
-  if (rc == kOk && sourceChanged_) rc = host_.SyncVolume(sourceRoot_);
+  if (rc == kOk && sourceChanged_ && !oneVolume_) rc = host_.SyncVolume(sourceRoot_);
   if (rc == kOk) sourceChanged_ = false;
   return rc;
 }
@@ -81,6 +81,7 @@ int TransferJournal::Start(const std::string& version, const std::string& starte
   int rc = writer_.Create(books_.JournalPath());
   if (rc != kOk) return rc;
   syncsVolumes_ = host_.SyncVolume(targetRoot_) != kErrNotSupported;
+  oneVolume_ = host_.SameVolume(sourceRoot_, targetRoot_);
   rc = Append(RecordKind::Run, {version, startedAt, sourceRoot_, targetRoot_}, Lasting::Synced);
   covered_.clear();
   unit_ = lastUnit_ = 0;

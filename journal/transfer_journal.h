@@ -98,6 +98,7 @@ class TransferJournal {
   int backups_ = 0;
   bool syncsVolumes_ = true;
   bool sourceChanged_ = false;  // the 2019 tree changed since the last sync of all
+  bool oneVolume_ = false;      // both trees on one volume: one sync takes both
   bool dataSynced_ = false;     // the unit's files are on disk (its insertion synced them)
   std::map<std::string, int64_t> covered_;  // key -> the unit that noted it
 };

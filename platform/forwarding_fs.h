@@ -63,6 +63,7 @@ class ForwardingFs : public FileSystem {
   int RemoveDir(const std::string& path) override { return inner_.RemoveDir(path); }
   int CurrentDir(std::string& path) override { return inner_.CurrentDir(path); }
   int SyncVolume(const std::string& path) override { return inner_.SyncVolume(path); }
+  bool SameVolume(const std::string& a, const std::string& b) override { return inner_.SameVolume(a, b); }
 
  protected:
   FileSystem& Inner() { return inner_; }

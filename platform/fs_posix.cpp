@@ -288,6 +288,7 @@ class PosixFileSystem : public FileSystem {
   int RemoveDir(const std::string& path) override;
   int CurrentDir(std::string& path) override;
   int SyncVolume(const std::string& path) override;
+  bool SameVolume(const std::string& a, const std::string& b) override;
 
  private:
   OpenFile* Get(FileHandle h) {
@@ -1022,6 +1023,11 @@ int PosixFileSystem::SyncVolume(const std::string& path) {
   }
   sync();
   return kOk;
+}
+
+bool PosixFileSystem::SameVolume(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return stat(Cp852ToUtf8(a).c_str(), &sa) == 0 && stat(Cp852ToUtf8(b).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
 }
 
 int PosixFileSystem::CurrentDir(std::string& path) {

@@ -180,6 +180,9 @@ class FileSystem {
   // step. kErrNotSupported where the host has no such call: files must then
   // be flushed one by one.
   virtual int SyncVolume(const std::string& path);
+  // Whether the two directories lie on one volume, so that one SyncVolume
+  // serves both; false when it cannot be told.
+  virtual bool SameVolume(const std::string& a, const std::string& b);
 };
 
 // The process-wide file system. Set once at start (or by a test).

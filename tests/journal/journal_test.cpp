@@ -6,6 +6,8 @@
 
 #include "base/content_hash.h"
 #include "journal/list_fix.h"
+#include "journal/transfer_journal.h"
+#include "platform/forwarding_fs.h"
 #include "journal/run_history.h"
 #include "journal/run_journal.h"
 #include "tests/support/test_env.h"
@@ -103,6 +105,45 @@ TEST_F(JournalFileTest, AppendingAfterATornLineFollowsTheLastWholeRecord) {
     ASSERT_EQ(ReadJournal(*fs, Path("j.qmj"), back), JournalState::Readable) << cut;
     EXPECT_EQ(back.back().kind, RecordKind::End) << cut;
     EXPECT_EQ(back.size(), cut >= text.size() - 2 ? kRun.size() + 1 : kRun.size()) << cut;
+  }
+}
+
+// A copy of a 2019 file is on disk before the file changes: the 2020
+// volume (journal and copies) is synced, and the 2019 one too unless both
+// trees lie on one volume, where a second sync would only repeat the first.
+class VolumeSyncs : public ForwardingFs {
+ public:
+  VolumeSyncs(FileSystem& inner, bool one) : ForwardingFs(inner), one_(one) {}
+  int SyncVolume(const std::string& path) override {
+    synced.push_back(path);
+    return kOk;
+  }
+  bool SameVolume(const std::string&, const std::string&) override { return one_; }
+  std::vector<std::string> synced;
+
+ private:
+  bool one_;
+};
+
+TEST_F(JournalFileTest, A2019CopySyncsEachVolumeOnce) {
+  MakeDir("19/F1");
+  MakeDir("20/_QM1920");
+  WriteText("19/F1/2019K990.1", "zapisy\r\n");
+#ifndef _WIN32  // Windows flushes file by file and never asks
+  EXPECT_TRUE(fs->SameVolume(Path("19/"), Path("20/")));
+  EXPECT_FALSE(fs->SameVolume(Path("19/"), Path("brak/")));
+#endif
+  for (const bool one : {true, false}) {
+    VolumeSyncs host(*fs, one);
+    const Bookkeeping books(Path("20/"));
+    TransferJournal j(host, books, Path("19/"), Path("20/"));
+    ASSERT_EQ(j.Start("1.6.0", "2020-01-15 10:00:00"), kOk);
+    ASSERT_EQ(j.BeginUnit(UnitKind::Company, "F1", "Firma", false), kOk);
+    host.synced.clear();
+    ASSERT_EQ(j.SaveCopy(Tree::Source, "F1/2019K990.1", kNoHandle, j.CurrentUnit()), kOk);
+    const std::vector<std::string> both{Path("20/"), Path("19/")};
+    EXPECT_EQ(host.synced, one ? std::vector<std::string>{Path("20/")} : both) << one;
+    j.End();
   }
 }
 
