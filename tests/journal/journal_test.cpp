@@ -6,10 +6,10 @@
 
 #include "base/content_hash.h"
 #include "journal/list_fix.h"
-#include "journal/transfer_journal.h"
-#include "platform/forwarding_fs.h"
 #include "journal/run_history.h"
 #include "journal/run_journal.h"
+#include "journal/transfer_journal.h"
+#include "platform/forwarding_fs.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {
