@@ -70,9 +70,11 @@ WRAP
 
 qm_capture() { $TMUX_CMD capture-pane -p -t qm 2>/dev/null; }
 
-# qm_wait_for TEXT [SECONDS]: true once TEXT is on the screen.
+# qm_wait_for TEXT [SECONDS]: true once TEXT is on the screen. The limits
+# of these waits only matter when something is wrong; they are generous so
+# that a machine busy with the rest of the suite never fails a scenario.
 qm_wait_for() {
-  tries=$(( ${2:-5} * 20 ))
+  tries=$(( ${2:-15} * 20 ))
   while [ "$tries" -gt 0 ]; do
     qm_capture | grep -F -q -- "$1" && return 0
     sleep 0.05
@@ -87,7 +89,7 @@ qm_keys() { $TMUX_CMD send-keys -t qm "$@"; }
 # qm_finish EXPECTED_RC: waits for the program to end, checks its exit code
 # and that the terminal settings are as before.
 qm_finish() {
-  tries=100
+  tries=300
   while [ ! -s "$DIR/stty.after" ] && [ "$tries" -gt 0 ]; do
     sleep 0.05
     tries=$((tries - 1))
@@ -229,7 +231,7 @@ qm_wait_row() {
 # The clock in the top-right corner is first drawn when the second turns
 # over, up to a second after the page.
 wait_for_clock() {
-  tries=60
+  tries=200
   while [ "$tries" -gt 0 ]; do
     qm_capture | head -1 | grep -q '[0-9][0-9]:[0-9][0-9]:[0-9][0-9]' && return 0
     sleep 0.05
