@@ -5,14 +5,7 @@
 # missing. Prints how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-stages=()
-stage() {  # stage NAME COMMAND...: runs the command and notes its seconds
-  local name=$1 t0
-  shift
-  t0=$(date +%s)
-  "$@"
-  stages+=("$name $(($(date +%s) - t0)) s")
-}
+. tools/stages.sh
 
 stage "packages" ./tools/setup-deps.sh --deep
 stage "sanitizers (build and suite)" ./tools/asan.sh

@@ -5,14 +5,7 @@
 # each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-stages=()
-stage() {  # stage NAME COMMAND...: runs the command and notes its seconds
-  local name=$1 t0
-  shift
-  t0=$(date +%s)
-  "$@"
-  stages+=("$name $(($(date +%s) - t0)) s")
-}
+. tools/stages.sh
 build() {
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQM_TESTS=ON >/dev/null
   cmake --build build -j"$(nproc)"

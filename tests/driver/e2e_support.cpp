@@ -362,6 +362,22 @@ E2eTest::RunResult E2eTest::Run(const std::string& keys) {
   return r;
 }
 
+void AnsweredE2eTest::SetUp() {
+  E2eTest::SetUp();
+  SetConsole(&answer);
+}
+
+void AnsweredE2eTest::TearDown() {
+  SetConsole(&con);
+  E2eTest::TearDown();
+}
+
+bool AnsweredE2eTest::Showed(const std::string& utf8) const {
+  for (const auto& s : answer.screens)
+    if (s.find(utf8) != std::string::npos) return true;
+  return answer.Shows(utf8);
+}
+
 int E2eTest::RunAnswered(AnsweringConsole& answer, const std::vector<std::string>& arguments,
                          const std::string& page1Keys, const std::string& overwrite) {
   ResetProgramState();

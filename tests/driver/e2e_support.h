@@ -97,6 +97,18 @@ class E2eTest : public QmTest {
   std::vector<std::string> args;  // the program's command line
 };
 
+// An end-to-end test whose runs answer the program's questions by what the
+// screen shows (RunAnswered with answer).
+class AnsweredE2eTest : public E2eTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // On a screen the program waited on, or on the last one.
+  bool Showed(const std::string& utf8) const;
+
+  AnsweringConsole answer;
+};
+
 #ifndef _WIN32
 // The built program: QM_BINARY when the test runs under ctest, else the
 // program beside this test.

@@ -24,17 +24,15 @@ namespace stdfs = std::filesystem;
 constexpr int kKilled = 86;
 [[noreturn]] void Die() { _exit(kKilled); }
 
-class Interruption : public E2eTest {
+class Interruption : public AnsweredE2eTest {
  protected:
   void SetUp() override {
-    E2eTest::SetUp();
-    SetConsole(&answer);
+    AnsweredE2eTest::SetUp();
     faulty = std::make_unique<FaultyFs>(*fs);
   }
   void TearDown() override {
     SetFileSystem(fs.get());
-    SetConsole(&con);
-    E2eTest::TearDown();
+    AnsweredE2eTest::TearDown();
   }
 
   // Four companies of every kind (one already in 2020, so the others are
@@ -100,7 +98,6 @@ class Interruption : public E2eTest {
     return out;
   }
 
-  AnsweringConsole answer;
   std::unique_ptr<FaultyFs> faulty;
 };
 

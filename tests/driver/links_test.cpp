@@ -17,11 +17,10 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-class Links : public E2eTest {
+class Links : public AnsweredE2eTest {
  protected:
   void SetUp() override {
-    E2eTest::SetUp();
-    SetConsole(&answer);
+    AnsweredE2eTest::SetUp();
     sample::Options o;
     o.companies = 2;
     o.missingDirCompany = false;
@@ -31,27 +30,20 @@ class Links : public E2eTest {
     WriteText("outside/file.rek", "poza drzewem\r\n");
     WriteText("outside/dir/inner.rek", "poza drzewem\r\n");
   }
-  void TearDown() override {
-    SetConsole(&con);
-    E2eTest::TearDown();
-  }
   int RunOnce() { return RunAnswered(answer, args); }
   // On a screen the program waited on, or among the lines of its report
   // (a line that scrolled away).
   bool Showed(const std::string& utf8) const {
-    for (const auto& s : answer.screens)
-      if (s.find(utf8) != std::string::npos) return true;
     std::error_code ec;
     for (const auto& e : stdfs::directory_iterator(inst.root2020 + "_QM1920", ec)) {
       const Bytes b = ReadAll(e.path().string());
       if (std::string(b.begin(), b.end()).find(utf8) != std::string::npos) return true;
     }
-    return answer.Shows(utf8);
+    return AnsweredE2eTest::Showed(utf8);
   }
   void Plant(const std::string& target, const std::string& at) {
     ASSERT_EQ(symlink(Path(target).c_str(), Path(at).c_str()), 0) << at;
   }
-  AnsweringConsole answer;
 };
 
 TEST_F(Links, EveryKindAtEveryPlace) {

@@ -15,16 +15,8 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-class Undo : public E2eTest {
+class Undo : public AnsweredE2eTest {
  protected:
-  void SetUp() override {
-    E2eTest::SetUp();
-    SetConsole(&answer);
-  }
-  void TearDown() override {
-    SetConsole(&con);
-    E2eTest::TearDown();
-  }
 
   void Prepare() {
     sample::Options o;
@@ -44,13 +36,6 @@ class Undo : public E2eTest {
   int RunWith(const std::vector<std::string>& arguments, bool hide = false, const std::string& overwrite = "W") {
     return RunAnswered(answer, arguments, hide ? kHideCarried : "", overwrite);
   }
-  bool Showed(const std::string& utf8) const {
-    for (const auto& s : answer.screens)
-      if (s.find(utf8) != std::string::npos) return true;
-    return answer.Shows(utf8);
-  }
-
-  AnsweringConsole answer;
   Tree before19, before20;
 };
 
