@@ -4,9 +4,13 @@
 #include <cstdint>
 #include <string>
 
+#include "run/run_stop.h"
+
 namespace qm {
 
-void ConvertCompanyTextData(const std::string& source, const std::string& dest);
+// FIRMATXT.INI of 2019 carried into 2020; a file that cannot be opened
+// stops the run.
+RunStop ConvertCompanyTextData(const std::string& source, const std::string& dest);
 void CopyAssetAddOn(const std::string& companyDir);     // item 37
 void CopyAssetRegisters(const std::string& companyDir);
 void CopyMileage310(const std::string& companyDir);     // item 38

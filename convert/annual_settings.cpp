@@ -4,15 +4,13 @@
 #include <cstring>
 
 #include "base/cp852.h"
-#include "base/polish.h"
+#include "base/message_text.h"
 #include "base/record_fields.h"
 #include "base/text.h"
 #include "platform/host_fs.h"
 #include "run/progress_log.h"
+#include "run/run_operator.h"
 #include "run/run_settings.h"
-#include "tui/events.h"
-#include "tui/message_box.h"
-#include "tui/screen.h"
 
 namespace qm {
 
@@ -163,13 +161,12 @@ uint16_t AskVatProportion(bool from2019, const uint8_t* src) {
   prompt += kMsgLineBreak;
   prompt += Pl("Podaj właściwą:");
   for (;;) {
-    SetInputBoxWidth(3);
     std::string value = "0";
     // Esc hands back the field as it was: the answer 0.
-    InputBox(prompt, value, false);
+    Op().AskText(prompt, value, 3);
     uint16_t v = 0;
     if (ParseProportion(value, v)) return v;
-    ErrorBeep();
+    Op().Beep();
   }
 }
 
@@ -212,11 +209,8 @@ AnnualSource ChooseAnnualSource(bool has2019, bool has2020) {
     LogLine(Pl("Występują dane ROCZNE za rok 2019 i 2020 !"));
     LogLine(Pl("Wybierz z których skrzystać :"));
     LogWrite(Pl(" B-2019 N-2020, A-wszyskie następne na N  (B/N/A) ? "));
-    uint8_t k;
     // Keys typed ahead count: the question may be answered in advance.
-    do {
-      k = PlUpCaseChar(ReadKey().ch);
-    } while (k != 'B' && k != 'N' && k != 'A');
+    const uint8_t k = Op().AskLetter("BNA", TypedAhead::Answers);
     LogLine("");
     LogLine(Pl(" - wybrano: ") + std::string(1, static_cast<char>(k)));
     LogLine("");
@@ -269,9 +263,9 @@ void ConvertAnnualRecords(const std::string& companyDir, bool from2020, AnnualFi
   }
   if (!from2020 && src[3] != 13 && WarnOpenDecember) {
     LogLine(Pl("Nie zatwierdzono miesiąca GRUDNIA.2019"));
-    ErrorBeep();
+    Op().Beep();
     LogLine(Pl("mogę przenieść niepoprawny stan BZ.2019 jako BO.2020"));
-    ErrorBeep();
+    Op().Beep();
     WaitKey();
   }
   if (!f.Write(dst.data())) return f.Abandon(kWriteFailed);

@@ -13,7 +13,7 @@
 
 namespace qm {
 
-void ConvertCompanyTextData(const std::string& source, const std::string& dest) {
+RunStop ConvertCompanyTextData(const std::string& source, const std::string& dest) {
   auto record = std::make_unique<CompanyTextData>();
   WorkingYear = 2020;
   // The record is the current company's only while it lives.
@@ -21,7 +21,8 @@ void ConvertCompanyTextData(const std::string& source, const std::string& dest) 
     explicit Current(const CompanyTextData* r) { CurrentCompanyText = r; }
     ~Current() { CurrentCompanyText = nullptr; }
   } current(record.get());
-  CompanyTextData::Transfer(source, CompanyTextData::Direction::Read, *record);
+  if (CompanyTextData::Transfer(source, CompanyTextData::Direction::Read, *record) == TextTransfer::NotOpened)
+    return RunStop{RunStopKind::CompanyTextUnreadable, source};
   // The package reads FIRMATXT.INI a line at a time, and a line holds at
   // most 255 characters: a 2019 path that does not fit after "ZEV2019=" is
   // refused and named, never cut to a directory that does not exist.
@@ -38,11 +39,18 @@ void ConvertCompanyTextData(const std::string& source, const std::string& dest) 
   // the 2020 file holds beyond the table stays; no overwrite question.
   // A write-back that fails would leave the company's 2020 data short
   // without a word: it is reported like any other failed write.
-  if (!CompanyTextData::Transfer(dest, CompanyTextData::Direction::Write, *record)) {
-    LogColour(kLogError);
-    LogLine(Pl("Błąd zapisu do pliku ") + dest);
-    WaitKey();
+  switch (CompanyTextData::Transfer(dest, CompanyTextData::Direction::Write, *record)) {
+    case TextTransfer::Done:
+      break;
+    case TextTransfer::NotOpened:
+      return RunStop{RunStopKind::CompanyTextUnreadable, dest};
+    case TextTransfer::NotWritten:
+      LogColour(kLogError);
+      LogLine(Pl("Błąd zapisu do pliku ") + dest);
+      WaitKey();
+      break;
   }
+  return RunStop{};
 }
 
 }  // namespace qm

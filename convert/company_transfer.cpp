@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/cp852.h"
+#include "base/message_text.h"
 #include "base/record_fields.h"
 #include "convert/addons.h"
 #include "convert/annual_settings.h"
@@ -15,10 +16,9 @@
 #include "platform/host_fs.h"
 #include "run/payroll_layout.h"
 #include "run/progress_log.h"
+#include "run/run_operator.h"
 #include "run/run_settings.h"
 #include "run/stamp_layout.h"
-#include "tui/message_box.h"
-#include "tui/screen.h"
 
 namespace qm {
 namespace {
@@ -41,8 +41,15 @@ void PrepareStaff() {
   StaffModeNow = StaffMode;
 }
 
-void CarryTextData(const std::string& dir) {
-  ConvertCompanyTextData(CompanySource(dir) + "FIRMATXT.INI", CompanyTarget(dir) + "FIRMATXT.INI");
+RunStop CarryTextData(const std::string& dir) {
+  return ConvertCompanyTextData(CompanySource(dir) + "FIRMATXT.INI", CompanyTarget(dir) + "FIRMATXT.INI");
+}
+
+// The work of an item that never stops the run.
+template <void (*Work)(const std::string& dir)>
+RunStop Goes(const std::string& dir) {
+  Work(dir);
+  return RunStop{};
 }
 
 void CarryExtraList(const std::string& dir) {
@@ -108,7 +115,7 @@ constexpr CompanyItem WithConverter(CompanyItem i, bool (*f)(const uint8_t*, uin
   i.converter = f;
   return i;
 }
-constexpr CompanyItem WithWork(CompanyItem i, void (*f)(const std::string&)) {
+constexpr CompanyItem WithWork(CompanyItem i, RunStop (*f)(const std::string&)) {
   i.work = f;
   return i;
 }
@@ -162,10 +169,10 @@ const CompanyItem kItems[] = {
     Item(21, Cond::DataItems, kDataConstants, "Notes", "Notes.txt", Copy::Text),
     Item(22, Cond::DataItems, kDataTransfers, "Baza przelewów", "BAZA_PP8.REK", Copy::Convert, 432, 432),
     WithWork(Item(23, Cond::ExtraList, 0, "Lista dodatkowa ....", nullptr, Copy::Custom),
-             CarryExtraList),
+             Goes<CarryExtraList>),
     WithWork(Item(24, Cond::DataItems, kDataWageSettings, "Ustawienia lokalne listy wynagrodzeń", "2019_lp2.cc",
                   Copy::Custom, kPayrollRecSize),
-             CarryPayrollSettings),
+             Goes<CarryPayrollSettings>),
     Item(25, Cond::DataItems, kDataZusPel, "Ustawienia ZUS_PEL", "ZUS_PEL.INI", Copy::Listed),
     Item(26, Cond::DataItems, kDataAssets3500, "Środki umożone jednorazowo (3500)", "ESTUJ.REK", Copy::Records,
          768),
@@ -175,7 +182,7 @@ const CompanyItem kItems[] = {
     Item(30, Cond::DataItems, kDataVehicles, "Lista pojazdów dla VAT", "AUTOV26.REK", Copy::Records, 320),
     WithWork(Item(31, Cond::Entered2020, kEnteredLedger, "Dane wprowadzone do ZEV:", "2020K990.*",
                   Copy::Custom, kLedgerRecSize, kLedgerRecSize),
-             CarryLedgerJournals),
+             Goes<CarryLedgerJournals>),
     Item(32, Cond::Entered2020, kEnteredLedger, "Plik indeksów złych długów: 2020IDX.REK", "2020IDX.REK",
          Copy::Listed),
     WithFilter(Item(33, Cond::Entered2020, kEnteredWages, "Wynagrodzenia wprowadzone w 2020", "2020WP5.REK",
@@ -189,25 +196,15 @@ const CompanyItem kItems[] = {
     Item(35, Cond::Entered2020, kEnteredNotes, "Noty korygujące z 2020", "2020_NK8.REK", Copy::Convert, 848,
          848),
     WithWork(Item(36, Cond::Entered2020, kEnteredDra, nullptr, "2020D5??.*", Copy::Custom),
-             CopyDraDeclarations),
+             Goes<CopyDraDeclarations>),
     WithWork(Item(37, Cond::AddOns, kAddOnAssets, kAssetAddOnLabel, nullptr, Copy::Custom),
-             CopyAssetAddOnFiles),
+             Goes<CopyAssetAddOnFiles>),
     WithWork(Item(38, Cond::AddOns, kAddOnMileage310, kMileage310Label, nullptr, Copy::Custom),
-             CopyMileage310Files),
+             Goes<CopyMileage310Files>),
     WithWork(Item(39, Cond::AddOns, kAddOnMileage320, kMileage320Label, nullptr, Copy::Custom),
-             CopyMileage320Files),
+             Goes<CopyMileage320Files>),
     Item(40, Cond::Always, 0, "DLL : Import2ZEV.EXE -> zev_import.xml", "zev_import.xml",
          Copy::Listed),
-};
-
-// Window given back however ConvertCompany ends.
-class WholeScreen {
- public:
-  WholeScreen() { SetTextWindow(saved_, 1, 1, 80, 25); }
-  ~WholeScreen() { RestoreTextWindow(saved_); }
-
- private:
-  TextWindowRect saved_;
 };
 
 void LogAndWait(const std::string& text) {
@@ -235,7 +232,7 @@ bool CarryStamp(const std::string& dir) {
 
   const std::string companyRoot = TargetRoot + dir;
   if (!DirectoryExists(companyRoot) && Fs().MakeDir(companyRoot) != kOk) {
-    ErrorBox(CentredLines({Pl("Utworzenia katalogu firmy"), companyRoot}));
+    Op().Error(CentredLines({Pl("Utworzenia katalogu firmy"), companyRoot}));
     return false;
   }
 
@@ -289,7 +286,7 @@ bool CompanyItemOn(const CompanyItem& item) {
   return false;
 }
 
-void RunCompanyItem(const CompanyItem& item, const std::string& dir) {
+RunStop RunCompanyItem(const CompanyItem& item, const std::string& dir) {
   if (item.label) {
     if (item.labelNoLineEnd) {
       LogWrite(Pl(item.label));
@@ -332,9 +329,10 @@ void RunCompanyItem(const CompanyItem& item, const std::string& dir) {
       CopyListedFile(dir, item.source);
       break;
     case Copy::Custom:
-      if (item.work) item.work(dir);
+      if (item.work) return item.work(dir);
       break;
   }
+  return RunStop{};
 }
 
 std::string Pid5Source(const std::string& companyDir) {
@@ -383,8 +381,9 @@ void CopyDraDeclarations(const std::string& companyDir) {
   } while (Fs().FindNext(fh, e) == kOk);
 }
 
-bool ConvertCompany(const std::string& companyDir) {
-  WholeScreen window;
+CompanyConversion ConvertCompany(const std::string& companyDir) {
+  // The whole screen frames the log however the conversion ends.
+  FramedLog frame(1, 1, 80, 25);
   Use2020AnnualData = false;
   const std::string s = CompanySource(companyDir);
   if (!Present(s + "2019_ROK.REK")) {
@@ -395,15 +394,16 @@ bool ConvertCompany(const std::string& companyDir) {
       LogLine("Brak danych za rok 2019 czy 2020");
       LogLine(Pl("Nie można dokonać konwersji ..."));
       WaitKey();
-      return false;
+      return CompanyConversion{};
     }
   }
-  if (!CarryStamp(companyDir)) return false;
+  if (!CarryStamp(companyDir)) return CompanyConversion{};
 
   ConvertAnnualSettings(companyDir);
   for (const CompanyItem& item : kItems) {
     if (item.prepare) item.prepare();
-    if (CompanyItemOn(item)) RunCompanyItem(item, companyDir);
+    if (!CompanyItemOn(item)) continue;
+    if (RunStop stop = RunCompanyItem(item, companyDir)) return CompanyConversion{false, std::move(stop)};
   }
 
   LogLine("Koniec konwersji danych firmy");
@@ -411,7 +411,7 @@ bool ConvertCompany(const std::string& companyDir) {
     LogWrite(Pl("cdn - naciśnij dowolny klawisz."));
     WaitKey();
   }
-  return true;
+  return CompanyConversion{true, RunStop{}};
 }
 
 }  // namespace qm

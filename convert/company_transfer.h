@@ -4,14 +4,24 @@
 #include <span>
 #include <string>
 
+#include "run/run_stop.h"
+
 namespace qm {
 
 // {S} and {T} of a company: SourceRoot/TargetRoot + directory + separator.
 std::string CompanySource(const std::string& companyDir);
 std::string CompanyTarget(const std::string& companyDir);
 
-// Carries one company; false when one of the first steps failed.
-bool ConvertCompany(const std::string& companyDir);
+// What a company's conversion came to: converted (true), or refused by its
+// first steps (false); stop, when set, says the run cannot go on at all.
+struct CompanyConversion {
+  bool converted = false;
+  RunStop stop;
+  explicit operator bool() const { return converted; }
+};
+
+// Carries one company.
+CompanyConversion ConvertCompany(const std::string& companyDir);
 void CopyListedFile(const std::string& companyDir, const std::string& entry);
 void CopyDraDeclarations(const std::string& companyDir);
 
@@ -55,13 +65,15 @@ struct CompanyItem {
   std::string (*chooseSource)(const std::string& companyDir);
   // Runs before the item whether it is on or not.
   void (*prepare)();
-  void (*work)(const std::string& companyDir);
+  // The item's own work; what stops the run, if anything did.
+  RunStop (*work)(const std::string& companyDir);
 };
 
 std::span<const CompanyItem> CompanyItems();
 bool CompanyItemOn(const CompanyItem& item);
-// Logs the label and does the item's work (the condition is not checked).
-void RunCompanyItem(const CompanyItem& item, const std::string& companyDir);
+// Logs the label and does the item's work (the condition is not checked);
+// what stops the run, if anything did.
+RunStop RunCompanyItem(const CompanyItem& item, const std::string& companyDir);
 
 // The PID-5 and PIT-28 source choice.
 std::string Pid5Source(const std::string& companyDir);

@@ -1,7 +1,6 @@
 #include "convert/copy_engine.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -9,9 +8,9 @@
 #include "fileio/text_file.h"
 #include "platform/host_fs.h"
 #include "run/progress_log.h"
+#include "run/run_operator.h"
 #include "run/run_report.h"
 #include "run/run_settings.h"
-#include "tui/events.h"
 
 namespace qm {
 
@@ -127,8 +126,6 @@ void StopLine(const std::string& text) {
   LogIn(kLogError, text);
   WaitKey();
 }
-
-uint8_t UpperAscii(uint8_t c) { return static_cast<uint8_t>(std::toupper(c)); }
 
 bool Present(const std::string& path) { return FileSizeOf(path) > 0; }
 
@@ -278,12 +275,7 @@ bool KeepExistingFile(const std::string& name) {
   LogLine(Pl(" Z-zostaw plik                    [N-i wszystkie następne] ?"));
   LogColour(kLogPrompt);
   LogWrite("---->  Z(n)/W(a)");
-  uint8_t key = 0;
-  do {
-    const UiEvent ev = ReadKey();
-    DrainKeyboard();
-    key = ev.extended ? 0 : UpperAscii(ev.ch);
-  } while (key != 'A' && key != 'N' && key != 'W' && key != 'Z');
+  const uint8_t key = Op().AskLetter("ZNWA", TypedAhead::Discarded);
   ReportAnswer(std::string(1, static_cast<char>(key)));
   LogLine("");
   switch (key) {

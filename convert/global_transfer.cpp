@@ -7,11 +7,9 @@
 #include "convert/addons.h"
 #include "convert/copy_engine.h"
 #include "platform/host_fs.h"
-#include "platform/process.h"
 #include "run/progress_log.h"
+#include "run/run_operator.h"
 #include "run/run_settings.h"
-#include "tui/message_box.h"
-#include "tui/screen.h"
 
 namespace qm {
 namespace {
@@ -76,19 +74,13 @@ void RunGlobalItem(const GlobalItem& item, const std::string& g19, const std::st
 
 }  // namespace
 
-void TransferGlobalData() {
-  TextWindowRect saved;
-  SetTextWindow(saved, 3, 3, 77, 20);
+RunStop TransferGlobalData() {
+  FramedLog frame(3, 3, 77, 20);
   const std::string source = SourceRoot + GlobalSourceSubdir;
-  if (GlobalOptions != 0 && (StartOptions & kStartGlobal) != 0 && !DirectoryExists(source)) {
-    ErrorBox(CentredLines({Pl("Brak katalogu zródłowego"), source}));
-    ExitProgram(0);
-  }
+  if (GlobalOptions != 0 && (StartOptions & kStartGlobal) != 0 && !DirectoryExists(source))
+    return RunStop{RunStopKind::GlobalSourceMissing, source};
   const std::string target = TargetRoot + kGlobalTargetSubdir;
-  if (!DirectoryExists(target) && Fs().MakeDir(target) != kOk) {
-    ErrorBox(CentredLines({"Utworzenia katalogu", target}));
-    ExitProgram(0);
-  }
+  if (!DirectoryExists(target) && Fs().MakeDir(target) != kOk) return RunStop{RunStopKind::GlobalTargetNotMade, target};
   const std::string g19 = source + kPathSep;
   const std::string g20 = target + kPathSep;
   for (const GlobalItem& item : kGlobalItems) {
@@ -101,7 +93,7 @@ void TransferGlobalData() {
     WaitKey();
   }
   LogClear(false);
-  RestoreTextWindow(saved);
+  return RunStop{};
 }
 
 }  // namespace qm

@@ -3,8 +3,12 @@
 // table of global items.
 #pragma once
 
+#include "run/run_stop.h"
+
 namespace qm {
 
-void TransferGlobalData();
+// What stops the run, if anything did: a missing source subdirectory or a
+// #BIN020 that cannot be made, before anything is copied.
+RunStop TransferGlobalData();
 
 }  // namespace qm

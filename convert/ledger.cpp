@@ -7,6 +7,7 @@
 
 #include "base/cp852.h"
 #include "base/dates.h"
+#include "base/message_text.h"
 #include "base/record_fields.h"
 #include "convert/company_transfer.h"
 #include "convert/copy_engine.h"
@@ -15,8 +16,8 @@
 #include "run/progress_log.h"
 #include "run/repayment_layout.h"
 #include "run/run_report.h"
+#include "run/run_operator.h"
 #include "run/run_settings.h"
-#include "tui/message_box.h"
 
 namespace qm {
 namespace {
@@ -44,7 +45,7 @@ bool AppendEntry(const std::string& path, const uint8_t* entry) {
   int err = Fs().Open(path, kAccessReadWrite | kShareDenyNone, h);
   if (err == kErrFileNotFound || err == kErrPathNotFound) {
     if (Fs().Create(path, h) != kOk) {
-      ErrorBox(MessageLines({Pl("Utworzenia do dopisania pliku"), path}));
+      Op().Error(MessageLines({Pl("Utworzenia do dopisania pliku"), path}));
       return false;
     }
   } else {
@@ -53,7 +54,7 @@ bool AppendEntry(const std::string& path, const uint8_t* entry) {
     if (err == kOk) err = Fs().Seek(h, size / kLedgerRecSize * kLedgerRecSize);
     if (err != kOk) {
       if (h != kNoHandle) Fs().Close(h);
-      ErrorBox(MessageLines({Pl("Otwarcia dopisania do pliku"), path}));
+      Op().Error(MessageLines({Pl("Otwarcia dopisania do pliku"), path}));
       return false;
     }
   }
@@ -61,7 +62,7 @@ bool AppendEntry(const std::string& path, const uint8_t* entry) {
   err = Fs().Write(h, entry, kLedgerRecSize, put);
   const int cerr = Fs().Close(h);
   if (err != kOk || put != kLedgerRecSize || cerr != kOk) {
-    ErrorBox(MessageLines({Pl("Zapisania danych do pliku"), path}));
+    Op().Error(MessageLines({Pl("Zapisania danych do pliku"), path}));
     return false;
   }
   return true;
@@ -114,7 +115,7 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
                     const std::string& target, uint8_t* block, int32_t& corrected) {
   FileHandle h = kNoHandle;
   if (Fs().Open(journal, kAccessReadWrite | kShareDenyAll, h) != kOk) {
-    ErrorBox(CentredLines({Pl("Błąd wyłącznego dostępu do pliku"), journal}));
+    Op().Error(CentredLines({Pl("Błąd wyłącznego dostępu do pliku"), journal}));
     return false;
   }
   int64_t size = 0;
@@ -127,7 +128,7 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
     for (int64_t k = 0; k < n; ++k) {
       const int64_t i = first + k;
       if (k >= avail) {
-        ErrorBox(CentredLines({Pl("Błąd odczytu rekordu #") + Num(i), Pl("z pliku: ") + journalName}));
+        Op().Error(CentredLines({Pl("Błąd odczytu rekordu #") + Num(i), Pl("z pliku: ") + journalName}));
         stop = true;
         break;
       }
@@ -137,7 +138,7 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
       if (month == 0) continue;
       const std::string name2020 = "2020K990." + Num(month);
       if (!AppendEntry(target + name2020, entry)) {
-        ErrorBox(CentredLines({Pl("Błąd dopisania rekordu #") + Num(i), Pl("do pliku: ") + name2020}));
+        Op().Error(CentredLines({Pl("Błąd dopisania rekordu #") + Num(i), Pl("do pliku: ") + name2020}));
         stop = true;
         break;
       }
@@ -146,14 +147,14 @@ bool CorrectJournal(const std::string& journal, const std::string& journalName,
                  Pl(" -> ") + name2020);
       PutU16(entry, kEntryFlags, kEntryStruckOut);
       if (Fs().Seek(h, (i - 1) * kLedgerRecSize) != kOk) {
-        ErrorBox(CentredLines({Pl("Błąd Seek celem zapisu poprawki #") + Num(i),
+        Op().Error(CentredLines({Pl("Błąd Seek celem zapisu poprawki #") + Num(i),
                             Pl("z pliku: ") + journalName}));
         stop = true;
         break;
       }
       uint32_t put = 0;
       if (Fs().Write(h, entry, kLedgerRecSize, put) != kOk || put != kLedgerRecSize) {
-        ErrorBox(CentredLines({Pl("Błąd zapisu poprawki #") + Num(i), Pl("z pliku: ") + journalName}));
+        Op().Error(CentredLines({Pl("Błąd zapisu poprawki #") + Num(i), Pl("z pliku: ") + journalName}));
         stop = true;
         break;
       }
@@ -218,7 +219,7 @@ void CorrectLedgerJournal(const std::string& companyDir) {
     if (!CorrectJournal(journal, name, target, block.data(), corrected)) return;
   }
   if (corrected > 0) {
-    InfoBox(CentredLine(Pl("Dokonano korekty ") + Num(corrected) + Pl(" zapisów")) +
+    Op().Info(CentredLine(Pl("Dokonano korekty ") + Num(corrected) + Pl(" zapisów")) +
             kMsgLineBreak + Pl("Błędu 2019-2020"));
   }
 }

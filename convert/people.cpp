@@ -5,15 +5,13 @@
 
 #include "base/cp852.h"
 #include "base/dates.h"
-#include "base/polish.h"
 #include "base/record_fields.h"
 #include "convert/annual_settings.h"
-#include "platform/console.h"
 #include "run/package_config.h"
 #include "run/progress_log.h"
+#include "run/run_operator.h"
 #include "run/run_report.h"
 #include "run/run_settings.h"
-#include "tui/events.h"
 
 namespace qm {
 
@@ -27,13 +25,6 @@ constexpr uint16_t kNewYear = 2020;
 
 // Mode 1 keeps whoever was still employed on the last day of 2019.
 constexpr PackedDate kStaffReferenceDate{31, 12, 2019};
-
-// Upper-cased character of a key read by the single-key questions.
-uint8_t AnswerKey(bool discardPending) {
-  const UiEvent ev = ReadKey();
-  if (discardPending) DrainKeyboard();
-  return PlUpCaseChar(ev.ch);
-}
 
 void CopyPersonBlocks(const uint8_t* src, uint8_t* dst) {
   CopyBytes(dst, kFormPersonal, src, kFormPersonal, kFormPersonalLen);
@@ -107,7 +98,7 @@ bool ConvertStaffRecord(const uint8_t* src, uint8_t* dst) {
       const PackedDate left = GetDate(rec, kStaffLeft);
       if (DateIsSet(left) && DateValue(left) < DateValue(kStaffReferenceDate)) {
         LogLine(Pl(" - zwolniony"));
-        Con().Sleep(250);
+        Op().Sleep(250);
         return false;
       }
       break;
@@ -115,10 +106,7 @@ bool ConvertStaffRecord(const uint8_t* src, uint8_t* dst) {
     case 2: {
       LogColour(kLogQuestion);
       LogWrite(Pl(" Przenieść T/N /W  ? "));
-      uint8_t k;
-      do {
-        k = AnswerKey(true);
-      } while (k != 'T' && k != 'N' && k != 'W');
+      const uint8_t k = Op().AskLetter("NTW", TypedAhead::Discarded);
       ReportAnswer(std::string(1, static_cast<char>(k)));
       carry = k != 'N';
       // W: this one and every following person of this company's file.
@@ -176,10 +164,7 @@ bool AskTaxFormPerson(const uint8_t* form) {
   if (Pid5Mode == 1) {
     LogColour(kLogQuestion);
     LogWrite(Pl(" Przenieść T/N ? "));
-    uint8_t k;
-    do {
-      k = AnswerKey(true);
-    } while (k != 'T' && k != 'N');
+    const uint8_t k = Op().AskLetter("NT", TypedAhead::Discarded);
     ReportAnswer(std::string(1, static_cast<char>(k)));
     carry = k == 'T';
   }

@@ -65,7 +65,9 @@ void TransferCompanies() {
         LogLine("Kopiowanie  - FIRMA   : " + entry->record.Name());
         LogLine("              Katalog : " + dir);
         BeginCompanyUnit(dir, entry->record.Name());
-        const bool converted = ConvertCompany(dir);
+        const CompanyConversion conversion = ConvertCompany(dir);
+        if (conversion.stop) StopRun(conversion.stop);
+        const bool converted = conversion.converted;
         // The record goes in exactly as the 2019 list holds it; a company
         // something of which failed does not go in at all.
         const bool inserted = converted && !CompanyUnitFailed() && list->InsertSorted(entry->record.bytes.data());

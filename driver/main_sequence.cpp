@@ -12,7 +12,7 @@
 #include "driver/safe_transfer.h"
 #include "driver/side_files.h"
 #include "driver/wizard.h"
-#include "fileio/operator_prompts.h"
+#include "driver/wizard_operator.h"
 #include "fileio/shared_file.h"
 #include "fileio/text_file.h"
 #include "platform/clock.h"
@@ -22,7 +22,6 @@
 #include "run/package_config.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
-#include "tui/prompt_boxes.h"
 #include "tui/screen.h"
 #include "tui/tui_state.h"
 
@@ -114,7 +113,7 @@ void SettleCompanyListName() {
 void InitModules() {
   InitProgramLocation();
   InitScreenLayer();
-  SetOperatorPrompts(&PromptBoxes());
+  SetRunOperator(&WizardOperator());
   InitFileLayer();
   InitPackagePaths();
   SettleCompanyListName();

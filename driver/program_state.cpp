@@ -6,14 +6,13 @@
 #include "driver/company_list.h"
 #include "driver/safe_transfer.h"
 #include "driver/wizard.h"
-#include "fileio/operator_prompts.h"
+#include "driver/wizard_operator.h"
 #include "fileio/shared_file.h"
 #include "platform/process.h"
 #include "run/package_config.h"
 #include "run/progress_log.h"
 #include "run/run_report.h"
 #include "run/run_settings.h"
-#include "tui/prompt_boxes.h"
 #include "tui/tui_state.h"
 
 namespace qm {
@@ -23,7 +22,7 @@ void ResetProgramState() {
   ResetProgressLog();
   ResetTuiState();
   ResetFileLayer();
-  SetOperatorPrompts(&PromptBoxes());
+  SetRunOperator(&WizardOperator());
   ResetPackageConfig();
   ResetAnnualSettingsState();
   ResetPeopleState();

@@ -14,6 +14,7 @@
 #include "run/progress_log.h"
 #include "run/run_report.h"
 #include "run/run_settings.h"
+#include "tui/events.h"
 #include "tui/message_box.h"
 
 namespace qm {
@@ -96,6 +97,8 @@ void StartRunReport(const std::string& what) {
     return;
   }
   g_startTick = Con().TickCount();
+  // What the operator sees is in the report before each wait for a key.
+  SetBeforeWait(FlushRunReport);
   SetAnswerObserver(ReportQuestion);
   ReportLine(std::string("qm19-20 ") + ProgramVersion() + Pl(" -- raport: ") + Pl(what));
   ReportLine(Pl("Data i czas: ") + Now());

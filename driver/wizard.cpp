@@ -7,6 +7,7 @@
 #include "driver/guide_sections.h"
 #include "driver/run_report_texts.h"
 #include "driver/safe_transfer.h"
+#include "platform/process.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
 #include "tui/message_box.h"
@@ -51,11 +52,28 @@ std::unique_ptr<DialogForm> BuildPage(uint8_t page) {
 
 }  // namespace
 
+void StopRun(const RunStop& stop) {
+  switch (stop.kind) {
+    case RunStopKind::GlobalSourceMissing:
+      ErrorBox(CentredLines({Pl("Brak katalogu zródłowego"), stop.path}));
+      break;
+    case RunStopKind::GlobalTargetNotMade:
+      ErrorBox(CentredLines({"Utworzenia katalogu", stop.path}));
+      break;
+    case RunStopKind::CompanyTextUnreadable:
+      ErrorBox(CentredLine(Pl("Błąd odczytu danych firmy")));
+      break;
+    case RunStopKind::None:
+      break;
+  }
+  ExitProgram(0);
+}
+
 void StartBranch() {
   BeginSafeTransfer();
   if ((StartOptions & kStartGlobal) != 0 && GlobalOptions != 0) {
     BeginGlobalUnit();
-    TransferGlobalData();
+    if (const RunStop stop = TransferGlobalData()) StopRun(stop);
     EndGlobalUnit();
   }
   if ((StartOptions & kStartCompanies) != 0) TransferCompanies();

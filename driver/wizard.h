@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "run/run_stop.h"
 #include "tui/forms.h"
 
 namespace qm {
@@ -67,6 +68,9 @@ inline constexpr uint8_t kLastPage = 4;
 void RunWizard();
 // F5 on page 4: the transfers chosen, then the end line.
 void StartBranch();
+// A run that cannot go on: the box that names what stopped it, then the end
+// of the program (code 0, the journal left for the next start's repair).
+[[noreturn]] void StopRun(const RunStop& stop);
 
 void ResetWizardState();  // tests
 

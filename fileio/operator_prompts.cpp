@@ -11,6 +11,7 @@ class SilentPrompts : public OperatorPrompts {
   uint16_t Message(const std::string&, uint16_t) override { return CMD_NO; }
   uint16_t MessageAt(int, int, int, int, const std::string&, uint16_t) override { return CMD_NO; }
   void Error(const std::string&) override {}
+  void SeriousError(const std::string&) override {}
   std::unique_ptr<WaitBar> OpenWaitBar(const std::string&, const std::string&, int32_t) override {
     return nullptr;
   }

@@ -27,6 +27,10 @@ class OperatorPrompts {
   virtual uint16_t MessageAt(int x, int y, int width, int height, const std::string& text,
                              uint16_t kind) = 0;
   virtual void Error(const std::string& text) = 0;
+  // The serious-I/O-error box. Whether the program goes on is the
+  // installer's decision (the wizard's prompts end it with code 255); when
+  // this returns, the operation that failed gives up.
+  virtual void SeriousError(const std::string& text) = 0;
   // Null when the bar cannot be shown; the bar goes when released.
   virtual std::unique_ptr<WaitBar> OpenWaitBar(const std::string& header, const std::string& text,
                                                int32_t total) = 0;
@@ -35,7 +39,7 @@ class OperatorPrompts {
 };
 
 // The prompts in force. Until one is installed, every question is answered
-// "no" and nothing is shown.
+// "no", nothing is shown and a serious error leaves the operation failed.
 OperatorPrompts& Prompts();
 void SetOperatorPrompts(OperatorPrompts* prompts);
 

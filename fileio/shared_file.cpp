@@ -181,11 +181,11 @@ std::string UniqueTempName(const std::string& dir, const std::string& ext) {
 
 std::string TempFileName(const std::string& dir) { return UniqueTempName(dir, ".tmp"); }
 
-void FatalIOError(const std::string& opText) {
+bool FatalIOError(const std::string& opText) {
   const std::string text = MessageLines({CentredLine(Pl("Poważny BŁĄD I/O.")), CentredLine(opText), std::string(),
                                          CentredLine(Pl("Czy KONTYNUOWAĆ PRACĘ ?"))});
-  Prompts().Message(text, kMsgYesNo | kMsgError);
-  ExitProgram(255);
+  Prompts().SeriousError(text);
+  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -341,7 +341,7 @@ bool SharedFile::TryAccess(AccessOp op, int32_t recNo) {
       LastError = static_cast<int16_t>(code);
       return ok;
     default:
-      ExitProgram(255);
+      return false;  // no other access exists
   }
 }
 
@@ -532,14 +532,14 @@ bool SharedFile::InsertSorted(const uint8_t* rec) {
   if (!buffer) return false;
   if (!LockAll(WaitAsk)) return false;
   int32_t before = 0;
-  if (!SeekEnd(before)) FatalIOError(Pl("ustawienia końca") + Pl(" pliku"));
+  if (!SeekEnd(before)) return FatalIOError(Pl("ustawienia końca") + Pl(" pliku"));
   if (!BeforeInsert(before, rec)) {
-    if (!Unlock()) FatalIOError(Pl("odblokowania") + Pl(" pliku"));
+    if (!Unlock()) return FatalIOError(Pl("odblokowania") + Pl(" pliku"));
     return false;
   }
-  if (!Append(rec)) FatalIOError(Pl("dopisania do ") + Pl(" pliku"));
+  if (!Append(rec)) return FatalIOError(Pl("dopisania do ") + Pl(" pliku"));
   int32_t count = 0;
-  if (!SeekEnd(count)) FatalIOError(Pl("ustawienia końca") + Pl(" pliku"));
+  if (!SeekEnd(count)) return FatalIOError(Pl("ustawienia końca") + Pl(" pliku"));
   std::unique_ptr<OperatorPrompts::WaitBar> progress;
   if (count > 20) progress = Prompts().OpenWaitBar("", Pl("Wstawianie..."), count);
   // The place: after the last record that stays in front of the new one.
@@ -547,7 +547,7 @@ bool SharedFile::InsertSorted(const uint8_t* rec) {
   bool found = false;
   for (int32_t i = count - 2; i >= 0 && !found;) {
     const int32_t low = std::max(0, i - perBlock + 1);
-    if (!ReadRecords(low, i - low + 1, buffer.get())) FatalIOError(Pl("odczytu") + Pl(" danych"));
+    if (!ReadRecords(low, i - low + 1, buffer.get())) return FatalIOError(Pl("odczytu") + Pl(" danych"));
     const int32_t top = i;
     for (; i >= low && !found; --i) {
       int16_t res = 0;
@@ -565,14 +565,14 @@ bool SharedFile::InsertSorted(const uint8_t* rec) {
     ClearIO();
     SetPending(Fs().MoveUp(file.handle, static_cast<int64_t>(place) * RecSize,
                            static_cast<int64_t>(count - 1 - place) * RecSize, static_cast<uint32_t>(RecSize)));
-    if (!CheckIO()) FatalIOError(Pl("zapisu") + Pl(" danych"));
+    if (!CheckIO()) return FatalIOError(Pl("zapisu") + Pl(" danych"));
   }
   InsertedAt = place;
   const bool result = place == count - 1 || WriteAt(place, rec);
   progress.reset();
   buffer.reset();
-  if (!Unlock()) FatalIOError(Pl("odblokowania") + Pl(" pliku"));
-  if (!result) FatalIOError(Pl("wstawienia do") + Pl(" pliku"));
+  if (!Unlock()) return FatalIOError(Pl("odblokowania") + Pl(" pliku"));
+  if (!result) return FatalIOError(Pl("wstawienia do") + Pl(" pliku"));
   Flush();
   return result;
 }

@@ -118,7 +118,8 @@ class SharedFile {
   bool WriteAt(int32_t recNo, const uint8_t* buf);
   bool Append(const uint8_t* buf);
   // Inserts rec at its place in the order of Compare, under a whole-file
-  // lock; after equal records. A failed step ends the program (exit 255).
+  // lock; after equal records. A failed step brings the serious-I/O-error
+  // box (FatalIOError).
   bool InsertSorted(const uint8_t* rec);
   // Called by InsertSorted under the whole-file lock, before anything is
   // written, with the number of records the file holds; false stops the
@@ -192,7 +193,9 @@ std::string WithBackslash(const std::string& dir);
 // Dir + "~qm" + number + ext, a name no file has yet; empty dir = TempDir.
 std::string UniqueTempName(const std::string& dir, const std::string& ext);
 std::string TempFileName(const std::string& dir);
-// The serious-I/O-error box, then the end of the program with code 255.
-[[noreturn]] void FatalIOError(const std::string& opText);
+// The serious-I/O-error box (Prompts().SeriousError): the wizard's prompts
+// end the program there with code 255. False, for the operation that failed
+// to give back when the prompts in force let it return.
+bool FatalIOError(const std::string& opText);
 
 }  // namespace qm

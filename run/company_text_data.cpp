@@ -7,9 +7,7 @@
 #include "base/polish.h"
 #include "base/record_fields.h"
 #include "fileio/ini_file.h"
-#include "platform/process.h"
 #include "run/package_config.h"
-#include "tui/message_box.h"
 
 namespace qm {
 
@@ -144,11 +142,6 @@ std::vector<TextKey> BuildKeyTable(uint16_t year) {
 constexpr const char* kFasSection = "ZEV";
 constexpr const char* kFasKey = "FAS";
 
-[[noreturn]] void CompanyDataUnreadable() {
-  ErrorBox(CentredLine(Pl("Błąd odczytu danych firmy")));
-  ExitProgram(0);
-}
-
 void ReadField(IniFile& ini, const TextKey& k, TextValue& v, const TextValue* def) {
   switch (k.kind) {
     case TextKind::Text:
@@ -234,11 +227,11 @@ void CompanyTextData::Clear() {
   fields.assign(CompanyTextKeys(WorkingYear).size(), TextValue{});
 }
 
-bool CompanyTextData::Transfer(const std::string& fileName, Direction mode, CompanyTextData& record) {
-  if (mode != Direction::Write && mode != Direction::Read) return false;
+TextTransfer CompanyTextData::Transfer(const std::string& fileName, Direction mode, CompanyTextData& record) {
+  if (mode != Direction::Write && mode != Direction::Read) return TextTransfer::NotOpened;
   const std::vector<TextKey>& keys = CompanyTextKeys(WorkingYear);
   IniFilePtr ini(IniFile::Init(fileName, mode == Direction::Write));
-  if (!ini) CompanyDataUnreadable();
+  if (!ini) return TextTransfer::NotOpened;
   if (mode == Direction::Read) {
     record.Clear();
     const TextValue* def = nullptr;
@@ -247,12 +240,12 @@ bool CompanyTextData::Transfer(const std::string& fileName, Direction mode, Comp
       if (keys[i].section == "BANKI" && keys[i].key == "DEF") def = &record.fields[i];
     }
     CompanyFas = ini->ReadBool(kFasSection, kFasKey, true);
-    return true;
+    return TextTransfer::Done;
   }
   if (record.fields.size() < keys.size()) record.fields.resize(keys.size());
   for (size_t i = 0; i < keys.size(); ++i) WriteField(*ini, keys[i], record.fields[i]);
   ini->WriteBool(kFasSection, kFasKey, CompanyFas);
-  return ini.release()->Done();
+  return ini.release()->Done() ? TextTransfer::Done : TextTransfer::NotWritten;
 }
 
 TextValue* CompanyTextData::Find(const std::string& section, const std::string& key) {

@@ -47,6 +47,12 @@ struct TextValue {
   std::array<uint16_t, 12> months{};
 };
 
+// What became of a transfer of the file: NotOpened when it could not be
+// opened at all (the run cannot go on: the driver shows "Błąd odczytu
+// danych firmy" and ends), NotWritten when writing could not put it back
+// whole.
+enum class TextTransfer : uint8_t { Done, NotOpened, NotWritten };
+
 // ZEV/FAS is kept beside the record, for the whole process.
 extern bool CompanyFas;
 
@@ -59,11 +65,9 @@ struct CompanyTextData {
   // Read clears the record and reads every key from the file; Write
   // writes every field to its key. The file is loaded as it stands (an
   // absent file is empty), so sections and keys the table does not name are
-  // kept. When the file cannot be opened the program shows
-  // "Błąd odczytu danych firmy" and ends.
-  // False when writing could not put the file back whole.
+  // kept.
   enum class Direction : uint8_t { Write = 0, Read = 1 };
-  static bool Transfer(const std::string& fileName, Direction mode, CompanyTextData& record);
+  static TextTransfer Transfer(const std::string& fileName, Direction mode, CompanyTextData& record);
 
   // The field of a key of the working year's table (section and key
   // compared without regard to case); null when the table has no such key.

@@ -8,7 +8,6 @@
 #include "platform/host_fs.h"
 #include "platform/process.h"
 #include "run/company_text_data.h"
-#include "tui/screen.h"
 
 namespace qm {
 

@@ -1,5 +1,6 @@
-// The progress log: the scrolling report every transfer writes into, with a
-// shadow copy of the 25 screen rows, and the small operations around it.
+// The progress log: the scrolling report every transfer writes into, and
+// the small operations around it. Every line goes into the run's report (in
+// full) and to the operator (run/run_operator.h), whose screen draws it.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -23,17 +24,12 @@ void LogColour(uint8_t attr);  // applies to the next LogWrite only
 void LogWrite(const std::string& text);
 void LogLine(const std::string& text);
 void LogClear(bool whole);
-// Cursor shown, one key read, further waiting keys discarded, cursor hidden;
+// One key of the operator (cursor shown, further waiting keys discarded);
 // the key's character (0 for an extended key).
 uint8_t WaitKey();
-// Like WaitKey but gives the whole key event's code (scan * 256 + char).
-uint16_t WaitKeyCode();
+// A second's pause when the details are to be shown slowly (page 1).
 void PauseIfSlow();
 
-// Shadow rows and cursor, for tests.
-const std::string& LogShadowRow(int row);
-int LogRow();
-int LogColumn();
 void ResetProgressLog();
 
 }  // namespace qm

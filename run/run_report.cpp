@@ -6,7 +6,6 @@
 #include "base/message_text.h"
 #include "base/text.h"
 #include "platform/console.h"
-#include "tui/events.h"
 
 namespace qm {
 namespace {
@@ -50,9 +49,7 @@ bool OpenRunReport(FileSystem& fs, const std::string& dir) {
   g_report.h = h;
   g_report.end = 0;
   g_report.path = path;
-  // What the operator sees is in the report before each wait for a key,
-  // and every way out of the program goes through exit().
-  SetBeforeWait(FlushRunReport);
+  // Every way out of the program goes through exit().
   static const bool atExit = std::atexit([] { FlushRunReport(); }) == 0;
   (void)atExit;
   return true;

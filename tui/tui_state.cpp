@@ -3,6 +3,7 @@
 #include "platform/process.h"
 #include "tui/events.h"
 #include "tui/forms.h"
+#include "tui/log_window.h"
 #include "tui/message_box.h"
 #include "tui/screen.h"
 
@@ -25,6 +26,7 @@ void ResetTuiState() {
   ResetFormState();
   InitControlColours();
   ResetInputBoxWidth();
+  ResetLogWindow();
 }
 
 }  // namespace qm

@@ -1,5 +1,5 @@
 // Start-up and reset of the whole text interface: the screen layer's own
-// state and the forms' copies of its colours.
+// state, the forms' copies of its colours and the log window.
 #pragma once
 
 namespace qm {

@@ -6,6 +6,7 @@
 #include "base/cp852.h"
 #include "convert/addons.h"
 #include "convert/annual_settings.h"
+#include "driver/wizard.h"
 #include "run/company_text_data.h"
 #include "run/package_config.h"
 #include "tests/convert/copy_support.h"
@@ -263,8 +264,10 @@ TEST_F(CompanyTextTest, UnwritableFileEndsTheProgram) {
   CompanyTextData r;
   con.capture = true;
   con.Keys("Enter");
+  EXPECT_EQ(CompanyTextData::Transfer(Path("katalog.ini"), CompanyTextData::Direction::Write, r),
+            TextTransfer::NotOpened);
   try {
-    CompanyTextData::Transfer(Path("katalog.ini"), CompanyTextData::Direction::Write, r);
+    if (const RunStop stop = ConvertCompanyTextData(Path("brak.ini"), Path("katalog.ini"))) StopRun(stop);
     FAIL() << "the program went on";
   } catch (const ProgramExited& e) {
     EXPECT_EQ(e.code, 0);

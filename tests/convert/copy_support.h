@@ -11,6 +11,7 @@
 #include "run/progress_log.h"
 #include "run/run_settings.h"
 #include "tests/support/test_env.h"
+#include "tui/log_window.h"
 
 namespace qm::test {
 

@@ -10,6 +10,7 @@
 #include "run/run_settings.h"
 #include "tests/driver/transfer_fs.h"
 #include "tests/support/test_env.h"
+#include "tui/log_window.h"
 #include "tui/screen.h"
 
 namespace qm::test {
@@ -46,7 +47,7 @@ class GlobalTransferTest : public QmTest {
   }
   int Transfer() {
     try {
-      TransferGlobalData();
+      if (const RunStop stop = TransferGlobalData()) StopRun(stop);
     } catch (const ProgramExited& e) {
       return e.code;
     }

@@ -17,6 +17,7 @@
 #include "run/run_report.h"
 #include "tests/driver/e2e_support.h"
 #include "platform/forwarding_fs.h"
+#include "tui/log_window.h"
 
 namespace qm::test::e2e {
 namespace {

@@ -14,6 +14,7 @@
 #include "tests/driver/company_list_records.h"
 #include "tests/support/test_env.h"
 #include "tools/sample_gen.h"
+#include "tui/log_window.h"
 #include "tui/screen.h"
 
 namespace qm::test {

@@ -11,6 +11,7 @@
 #include "tests/driver/company_list_records.h"
 #include "tests/driver/transfer_fs.h"
 #include "tests/support/test_env.h"
+#include "tui/log_window.h"
 
 namespace qm::test {
 namespace {
