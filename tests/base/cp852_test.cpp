@@ -56,6 +56,9 @@ TEST(Cp852, ControlCodesShowPcGlyphs) {
                {0x7F, U'\u2302'}};
   for (const auto& row : table) {
     EXPECT_EQ(Cp852ToUnicode(row.code), row.glyph) << int(row.code);
+    // A file name keeps the code itself: on disk it is never the glyph.
+    const std::string name(1, static_cast<char>(row.code));
+    EXPECT_EQ(Cp852ToUtf8(name), name) << int(row.code);
     if (row.code != 0) {
       uint8_t back = 0;
       EXPECT_TRUE(UnicodeToCp852(row.glyph, back));

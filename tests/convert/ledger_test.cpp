@@ -88,13 +88,14 @@ TEST_F(LedgerTest, TheEntryKindDecidesWhetherDateBCounts) {
       {"no 2020 date", kDec2019, kNone, 2, nullptr},
       {"a 2020 date without a month", PackedDate{1, 0, 2020}, kNone, 0, nullptr},
       {"a 2020 date in month 13", PackedDate{1, 13, 2020}, kNone, 0, nullptr},
+      {"a 2020 date in December", PackedDate{31, 12, 2020}, kNone, 0, "2020K990.12"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ResetProgramState();
     SourceRoot = Dir() + "2019/";
     TargetRoot = Dir() + "2020/";
-    for (const char* n : {"2020K990.1", "2020K990.3"}) Fs().Remove(Path(Dst(n)));
+    for (const char* n : {"2020K990.1", "2020K990.3", "2020K990.12"}) Fs().Remove(Path(Dst(n)));
     const Bytes e = Entry(7, c.a, c.b, c.kind, 0);
     WriteFile(Src("2019K990.11"), e);
     if (c.journal) con.Keys("Enter");
@@ -106,6 +107,7 @@ TEST_F(LedgerTest, TheEntryKindDecidesWhetherDateBCounts) {
       EXPECT_EQ(ReadFile(Src("2019K990.11")), e);
       EXPECT_FALSE(Exists(Dst("2020K990.1")));
       EXPECT_FALSE(Exists(Dst("2020K990.3")));
+      EXPECT_FALSE(Exists(Dst("2020K990.12")));
     }
   }
 }

@@ -9,6 +9,7 @@
 #include "base/record_fields.h"
 #include "driver/company_list.h"
 #include "driver/wizard.h"
+#include "platform/forwarding_fs.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
 #include "tests/driver/company_list_records.h"
@@ -139,6 +140,38 @@ TEST_F(TransferCompaniesTest, UnopenableListReportsAndConvertsNothing) {
   EXPECT_NE(con.screens.back().find("Brak dostepu do pliku"), std::string::npos);
   EXPECT_FALSE(Exists(inst.root2020 + C(0).dir));
   EXPECT_EQ(CompanyEntryAt(1), nullptr);
+}
+
+// A server that will not say whether one file is there.
+class RefusingFs : public ForwardingFs {
+ public:
+  RefusingFs(FileSystem& host, std::string refused) : ForwardingFs(host), refused_(std::move(refused)) {}
+  int FindFirst(const std::string& pattern, uint8_t mask, FindEntry& e, FindHandle& fh) override {
+    return pattern == refused_ ? kErrAccessDenied : ForwardingFs::FindFirst(pattern, mask, e, fh);
+  }
+
+ private:
+  std::string refused_;
+};
+
+// A company whose text data cannot be opened stops the run where it stands:
+// the box, code 0, the companies before it in the list, none after it.
+TEST_F(TransferCompaniesTest, TextDataThatCannotBeOpenedStopsTheRun) {
+  RefusingFs refusing(*fs, TargetRoot + C(1).dir + kPathSep + "FIRMATXT.INI");
+  SetFileSystem(&refusing);
+  con.capture = true;
+  con.Keys("F5 Enter");
+  try {
+    TransferCompanies();
+    ADD_FAILURE() << "the run went on";
+  } catch (const ProgramExited& e) {
+    EXPECT_EQ(e.code, 0);
+  }
+  SetFileSystem(fs.get());
+  EXPECT_EQ(con.PendingCount(), 0u);
+  EXPECT_NE(con.screens.back().find("Błąd odczytu danych firmy"), std::string::npos);
+  EXPECT_EQ(List2020(), std::vector<std::string>{C(0).dir});
+  EXPECT_FALSE(Exists(inst.root2020 + C(2).dir));
 }
 
 TEST_F(TransferCompaniesTest, ALongListPathIsUsedWhole) {

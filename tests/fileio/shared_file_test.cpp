@@ -399,6 +399,18 @@ TEST_F(SharedFileTest, InsertSortedFailureEndsTheProgram) {
   }
   EXPECT_TRUE(ScreenSeen("dopisania do  pliku"));
   EXPECT_EQ(Keys("g.dat"), (std::vector<std::string>{"B0"}));
+
+  // Without the program's prompts nobody ends the program: the insertion
+  // gives up.
+  SetOperatorPrompts(nullptr);
+  WriteRecords("h.dat", {Rec("B")});
+  {
+    auto f = OpenKeyFile("h.dat");
+    faults.writesBeforeFailure = 0;
+    EXPECT_FALSE(f->InsertSorted(Rec("A").data()));
+    faults.writesBeforeFailure = -1;
+  }
+  EXPECT_EQ(Keys("h.dat"), (std::vector<std::string>{"B0"}));
   SetFileSystem(fs.get());
 }
 

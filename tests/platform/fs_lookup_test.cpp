@@ -55,6 +55,12 @@ TEST_F(FsLookup, ExistingNamesAreFoundWhateverTheirCase) {
   EXPECT_FALSE(Exists("X"));
 #endif
 
+  // A name holding 0x7F is that byte on disk, never the glyph the screen
+  // shows for it.
+  WriteVia(Path("usun\x7F.txt"), "del");
+  EXPECT_EQ(ReadText("usun\x7F.txt"), "del");
+  EXPECT_FALSE(Exists("usun\u2302.txt"));
+
   // Creating an existing file in another spelling replaces that file rather
   // than adding a second one next to it.
   WriteVia(Path("2019_ROK.REK"), "zmieniony");
