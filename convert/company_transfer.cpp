@@ -381,6 +381,12 @@ void CopyDraDeclarations(const std::string& companyDir) {
   } while (Fs().FindNext(fh, e) == kOk);
 }
 
+void ResetConversionState() {
+  ResetCopyEngine();
+  ResetAnnualSettingsState();
+  ResetPeopleState();
+}
+
 CompanyConversion ConvertCompany(const std::string& companyDir) {
   // The whole screen frames the log however the conversion ends.
   FramedLog frame(1, 1, 80, 25);

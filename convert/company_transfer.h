@@ -22,6 +22,11 @@ struct CompanyConversion {
 
 // Carries one company.
 CompanyConversion ConvertCompany(const std::string& companyDir);
+// What the converters keep from one company to the next back to its start:
+// the standing overwrite answer, the annual-file choice, the carried person
+// keys. A run that follows another in the same process (a preview, a test)
+// begins with it.
+void ResetConversionState();
 void CopyListedFile(const std::string& companyDir, const std::string& entry);
 void CopyDraDeclarations(const std::string& companyDir);
 

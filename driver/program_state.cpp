@@ -1,8 +1,6 @@
 #include "driver/program_state.h"
 
-#include "convert/annual_settings.h"
-#include "convert/copy_engine.h"
-#include "convert/people.h"
+#include "convert/company_transfer.h"
 #include "driver/company_list.h"
 #include "driver/safe_transfer.h"
 #include "driver/wizard.h"
@@ -24,9 +22,7 @@ void ResetProgramState() {
   ResetFileLayer();
   SetRunOperator(&WizardOperator());
   ResetPackageConfig();
-  ResetAnnualSettingsState();
-  ResetPeopleState();
-  ResetCopyEngine();
+  ResetConversionState();
   ResetCompanyTable();
   ResetProcessState();
   ResetWizardState();
