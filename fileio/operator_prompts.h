@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "base/message_text.h"
+
 namespace qm {
 
 class OperatorPrompts {
@@ -36,6 +38,23 @@ class OperatorPrompts {
                                                int32_t total) = 0;
   // Keys typed during a wait are not answers to what follows it.
   virtual void DrainKeyboard() = 0;
+};
+
+// Answers without a screen: no bar, "no" to every question, a serious
+// error left to the operation that failed. Base is OperatorPrompts or an
+// interface that extends it (whose silent form adds the rest).
+template <class Base = OperatorPrompts>
+class SilentPrompts : public Base {
+ public:
+  uint16_t Message(const std::string&, uint16_t) override { return CMD_NO; }
+  uint16_t MessageAt(int, int, int, int, const std::string&, uint16_t) override { return CMD_NO; }
+  void Error(const std::string&) override {}
+  void SeriousError(const std::string&) override {}
+  std::unique_ptr<OperatorPrompts::WaitBar> OpenWaitBar(const std::string&, const std::string&,
+                                                        int32_t) override {
+    return nullptr;
+  }
+  void DrainKeyboard() override {}
 };
 
 // The prompts in force. Until one is installed, every question is answered

@@ -1,23 +1,13 @@
 #include "run/run_operator.h"
 
-#include "base/message_text.h"
-
 namespace qm {
 namespace {
 
 // No screen and nobody at the keyboard: nothing drawn, no wait, the answer
 // that changes least to every question ("no", the first letter, the value
 // as it stands).
-class SilentOperator : public RunOperator {
+class SilentOperator : public SilentPrompts<RunOperator> {
  public:
-  uint16_t Message(const std::string&, uint16_t) override { return CMD_NO; }
-  uint16_t MessageAt(int, int, int, int, const std::string&, uint16_t) override { return CMD_NO; }
-  void Error(const std::string&) override {}
-  void SeriousError(const std::string&) override {}
-  std::unique_ptr<WaitBar> OpenWaitBar(const std::string&, const std::string&, int32_t) override {
-    return nullptr;
-  }
-  void DrainKeyboard() override {}
   void LogText(const std::string&, uint8_t) override {}
   void LogLineEnd() override {}
   void LogCleared(bool) override {}
