@@ -20,17 +20,13 @@ namespace {
 
 // Writes down what reaches it, one word per kind, and answers the letter
 // questions from a script (then as nobody at the keyboard would).
-class RecordingOperator : public RunOperator {
+class RecordingOperator : public SilentPrompts<RunOperator> {
  public:
   std::vector<std::string> seen;
   std::deque<uint8_t> answers;
 
   uint16_t Message(const std::string&, uint16_t) override { return Note("question", CMD_NO); }
-  uint16_t MessageAt(int, int, int, int, const std::string&, uint16_t) override { return Note("question", CMD_NO); }
   void Error(const std::string&) override { Note("box"); }
-  void SeriousError(const std::string&) override { Note("serious"); }
-  std::unique_ptr<WaitBar> OpenWaitBar(const std::string&, const std::string&, int32_t) override { return nullptr; }
-  void DrainKeyboard() override {}
   void LogText(const std::string&, uint8_t colour) override {
     if (colour == kLogError) Note("error");
     if (colour == kLogNote) Note("note");
