@@ -3,6 +3,7 @@
 #include "base/polish.h"
 #include "driver/main_sequence.h"
 #include "driver/wizard.h"
+#include "driver/write_access.h"
 #include "platform/host_fs.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
@@ -32,7 +33,7 @@ class PathsForm : public WizardPage {
           if (ValidatePaths(this)) EndModal();
           break;
         case CMD_NEXT:
-          if (ValidatePaths(this)) {
+          if (ValidatePaths(this) && CheckWriteAccess()) {
             if (savePaths) SavePathsFile();
             EndModal();
           }
