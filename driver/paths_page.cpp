@@ -120,7 +120,7 @@ std::unique_ptr<DialogForm> PathsPage() {
                               Pl("Zasłoń(~) w 2019 przekonwertowane pliki 2020K880.mm i 2020SP.nn")));
   page->Insert(PushButton::Init(34, 19, 14, 1, "Poniechaj", CMD_ABORT));
   page->Insert(PushButton::Init(54, 19, 14, 1, "Dalej >>", CMD_NEXT));
-  page->SetHintLine(HintLine::Init({{"PgDn-Dalej", kKeyPgDn, CMD_NEXT}}));
+  page->SetHintLine(HintLine::Init({{"PgDn-Dalej", kKeyPgDn, CMD_NEXT}, kHelpHint}));
   return page;
 }
 

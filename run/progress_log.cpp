@@ -1,12 +1,14 @@
 #include "run/progress_log.h"
 
 #include <array>
+#include <memory>
 
 #include "platform/console.h"
 #include "platform/host_fs.h"
 #include "run/run_report.h"
 #include "run/run_settings.h"
 #include "tui/events.h"
+#include "tui/forms.h"
 #include "tui/screen.h"
 
 namespace qm {
@@ -103,6 +105,10 @@ uint16_t WaitKeyCode() {
 }
 
 uint8_t WaitKey() {
+  // A key asked for on the line the cursor waits on ("Nacisnij Enter")
+  // needs no more; any other wait says on the bottom row what goes on.
+  std::unique_ptr<HintLine> hint;
+  if (g_log.col == 1 && !CurrentHintLine()) hint = HintLine::Init({{"Dowolny klawisz - dalej", 0, 0}});
   const uint16_t code = WaitKeyCode();
   return static_cast<uint8_t>(code & 0xFF);
 }

@@ -24,7 +24,9 @@ void LogWrite(const std::string& text);
 void LogLine(const std::string& text);
 void LogClear(bool whole);
 // Cursor shown, one key read, further waiting keys discarded, cursor hidden;
-// the key's character (0 for an extended key).
+// the key's character (0 for an extended key). Unless the key is asked for
+// on the log's current line (a prompt written without a line end) or a
+// hint line is up, the bottom row says "Dowolny klawisz - dalej" meanwhile.
 uint8_t WaitKey();
 // Like WaitKey but gives the whole key event's code (scan * 256 + char).
 uint16_t WaitKeyCode();

@@ -309,7 +309,7 @@ TEST_F(PagesTest, PageOneSaysWhenThePathFileReplacedTheCommandLine) {
 
 // ------------------------------------------------------------------ F1
 
-TEST_F(PagesTest, F1ShowsThePagesPartOfTheGuideAndGivesThePageBack) {
+TEST_F(PagesTest, F1OrItsHintShowsThePagesPartOfTheGuideAndGivesThePageBack) {
   SourceRoot = Path("2019/");
   TargetRoot = Path("2020/");
   struct Case {
@@ -318,12 +318,15 @@ TEST_F(PagesTest, F1ShowsThePagesPartOfTheGuideAndGivesThePageBack) {
     const char* title;  // on the help window's frame
     const char* first;  // on its first screen
     const char* last;   // after End
+    const char* hint;   // the page's hint line, from column 2
   };
   const Case cases[] = {
-      {1, PathsPage, "Strona 1: Lokalizacja", "katalog instalacji 2019", "końcowy separator katalogu"},
-      {2, GlobalDataPage, "Strona 2: Dane globalne, konfiguracyjne", "#BIN020", "przed danymi firm"},
-      {3, CompanyDataPage, "Strona 3: Dane firmowe", "2020_ROK.REK", "wydaniach"},
-      {4, StartPage, "Strona 4: Start kopiowania", "#BIN990", "Nacisnij Enter"},
+      {1, PathsPage, "Strona 1: Lokalizacja", "katalog instalacji 2019", "końcowy separator katalogu",
+       "PgDn-Dalej│F1-Pomoc│"},
+      {2, GlobalDataPage, "Strona 2: Dane globalne, konfiguracyjne", "#BIN020", "przed danymi firm",
+       "PgUp-Wstecz│PgDn-Dalej│F1-Pomoc│"},
+      {3, CompanyDataPage, "Strona 3: Dane firmowe", "2020_ROK.REK", "wydaniach", "PgUp-Wstecz│PgDn-Dalej│F1-Pomoc│"},
+      {4, StartPage, "Strona 4: Start kopiowania", "#BIN990", "Nacisnij Enter", "PgUp-Wstecz│F5-ZACZNIJ│F1-Pomoc│"},
   };
   for (const Case& c : cases) {
     const GuideSection* section = GuideSectionOf(c.page);
@@ -334,16 +337,26 @@ TEST_F(PagesTest, F1ShowsThePagesPartOfTheGuideAndGivesThePageBack) {
     const std::string cp852 = Pl(text);
     EXPECT_EQ(std::count(cp852.begin(), cp852.end(), '?'), std::count(text.begin(), text.end(), '?')) << c.page;
 
+    // F1, then a click on the hint line's "F1-Pomoc" (columns counted in
+    // characters, "│" being one).
+    const std::string hint = c.hint;
+    int column = 2;
+    for (size_t i = 0; i < hint.find("F1-Pomoc"); ++i) column += (hint[i] & 0xC0) != 0x80 ? 1 : 0;
     con.screens.clear();
     con.capture = true;
-    con.Keys("F1 End Esc Esc");
+    con.Keys("F1 End Esc");
+    con.Mouse(column + 3, 25, 1);
+    con.Keys("Esc Esc");
     EXPECT_EQ(RunPage(c.build()), CMD_ABORT) << c.page;
-    ASSERT_EQ(con.screens.size(), 4u) << c.page;  // page, help, help at its end, page
+    ASSERT_EQ(con.screens.size(), 6u) << c.page;  // page, help, help at its end, page, help, page
+    EXPECT_NE(con.screens[0].find(hint), std::string::npos) << c.page;
     EXPECT_NE(con.screens[1].find(c.title), std::string::npos) << c.page;
     EXPECT_NE(con.screens[1].find(c.first), std::string::npos) << c.page;
     EXPECT_NE(con.screens[2].find(c.last), std::string::npos) << c.page;
     EXPECT_NE(con.screens[1].find("Esc-Zamknij"), std::string::npos) << c.page;
     EXPECT_EQ(con.screens[3], con.screens[0]) << c.page;
+    EXPECT_EQ(con.screens[4], con.screens[1]) << c.page;
+    EXPECT_EQ(con.screens[5], con.screens[0]) << c.page;
   }
 }
 
