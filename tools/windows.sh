@@ -68,12 +68,12 @@ else
 fi
 tested=$(date +%s)
 
-# The package for Windows: the program, the README and the user guide (in
-# docs/, where the README's link points).
+# The package for Windows: the program, the README, the licence and the
+# user guide (in docs/, where the README's link points).
 zip=qm19-20-$version-windows.zip
 rm -rf "$win/package" "$win/$zip"
 mkdir -p "$win/package/qm19-20/docs"
-cp "$win/qm19-20.exe" README.md "$win/package/qm19-20/"
+cp "$win/qm19-20.exe" README.md LICENSE "$win/package/qm19-20/"
 cp docs/PODRECZNIK.md "$win/package/qm19-20/docs/"
 (cd "$win/package" && cmake -E tar cf "../$zip" --format=zip qm19-20)
 
