@@ -12,11 +12,6 @@ bool Missing(int rc) { return rc == kErrFileNotFound || rc == kErrPathNotFound; 
 
 bool IsSeparator(char c) { return c == '/' || c == kPathSep; }
 
-std::string WithSeparator(std::string dir) {
-  if (!dir.empty() && !IsSeparator(dir.back())) dir += kPathSep;
-  return dir;
-}
-
 // The directory a path's last name is made in, without its separator.
 std::string DirectoryOf(const std::string& path) {
   size_t end = path.size();
@@ -33,8 +28,8 @@ FileSystem* g_host = nullptr;  // the one g_layer stands on
 
 CarriedModesFs::CarriedModesFs(FileSystem& inner, CarriedTrees trees)
     : ForwardingFs(inner, DataCalls::kPassedWhole), trees_(std::move(trees)) {
-  trees_.sourceRoot = WithSeparator(trees_.sourceRoot);
-  trees_.targetRoot = WithSeparator(trees_.targetRoot);
+  trees_.sourceRoot = DirWithSeparator(trees_.sourceRoot);
+  trees_.targetRoot = DirWithSeparator(trees_.targetRoot);
 }
 
 std::string CarriedModesFs::Counterpart(const std::string& path) const {

@@ -30,16 +30,17 @@ class CarriedModesFs : public ForwardingFs {
   int Create(const std::string& path, FileHandle& h) override;
   int MakeDir(const std::string& path) override;
 
+ private:
   // The 2019 counterpart of a path of the 2020 tree; empty for a path
   // outside it.
   std::string Counterpart(const std::string& path) const;
 
- private:
   CarriedTrees trees_;
 };
 
 // The layer over host for the roots of the run settings now, kept for the
-// rest of the process; host itself when it is that layer already.
+// rest of the process; over the same host again when host is the layer
+// made last.
 FileSystem& CarriedModesOver(FileSystem& host);
 
 }  // namespace qm

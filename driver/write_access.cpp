@@ -35,11 +35,6 @@ int Probe(const std::string& dir) {
   return rc == kErrFileNotFound ? kOk : rc;
 }
 
-std::string WithSeparator(std::string dir) {
-  if (!dir.empty() && dir.back() != kPathSep) dir += kPathSep;
-  return dir;
-}
-
 std::string Shown(const std::string& path) {
   return path.size() <= kPathRoom ? path : "..." + path.substr(path.size() - (kPathRoom - 3));
 }
@@ -83,10 +78,10 @@ std::string WriteFailureReason(int code) {
 }
 
 bool CheckWriteAccess() {
-  const std::string target = WithSeparator(TargetRoot);
+  const std::string target = DirWithSeparator(TargetRoot);
   const std::string books = target + kBookkeepingName;
-  const std::string targetDir = DirectoryExists(books) ? WithSeparator(books) : target;
-  const std::string sourceDir = WithSeparator(SourceRoot);
+  const std::string targetDir = DirectoryExists(books) ? DirWithSeparator(books) : target;
+  const std::string sourceDir = DirWithSeparator(SourceRoot);
   std::vector<Refusal> refusals;
   if (const int rc = Probe(sourceDir); rc != kOk) refusals.push_back({"Nie można pisać w instalacji 2019:", sourceDir, rc});
   if (const int rc = Probe(targetDir); rc != kOk) refusals.push_back({"Nie można pisać w instalacji 2020:", targetDir, rc});

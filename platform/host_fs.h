@@ -201,6 +201,13 @@ class FileSystem {
   virtual int TakeDirOwnership(const std::string& dir, const std::string& model);
 };
 
+// A directory path with its closing separator ("/" taken as one on every
+// host); an empty path stays empty.
+inline std::string DirWithSeparator(std::string dir) {
+  if (!dir.empty() && dir.back() != kPathSep && dir.back() != '/') dir += kPathSep;
+  return dir;
+}
+
 // The process-wide file system. Set once at start (or by a test).
 FileSystem& Fs();
 void SetFileSystem(FileSystem* fs);

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <map>
 
-#include "driver/carried_modes.h"
 #include "tests/driver/e2e_support.h"
 
 namespace qm::test::e2e {
@@ -96,26 +95,6 @@ TEST_F(CarriedModes, WhatTheRunMakesTakesTheOwnersAndModesOf2019) {
   }
   EXPECT_GT(fromCounterpart, 20);
   EXPECT_GT(fromDirectory, 5);  // 2020 files of their own, the program's _QM1920
-}
-
-// The counterpart of a 2020 path, the global subdirectory's included.
-TEST(CarriedModesMap, CounterpartsIn2019) {
-  const std::unique_ptr<FileSystem> host = MakeHostFileSystem();
-  CarriedModesFs layer(*host, {"/z19", "/z20/", "#BIN990", "#BIN020"});
-  const struct {
-    const char* path;
-    const char* counterpart;
-  } cases[] = {
-      {"/z20/FIRMA", "/z19/FIRMA"},
-      {"/z20/FIRMA/2020K990.1", "/z19/FIRMA/2020K990.1"},
-      {"/z20/#BIN020", "/z19/#BIN990"},
-      {"/z20/#bin020/OPERATOR.REK", "/z19/#BIN990/OPERATOR.REK"},
-      {"/z20/#BIN0200/X", "/z19/#BIN0200/X"},
-      {"/z20/", ""},
-      {"/z19/FIRMA/X", ""},
-      {"/z200/X", ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(layer.Counterpart(c.path), c.counterpart) << c.path;
 }
 
 }  // namespace

@@ -10,35 +10,13 @@
 
 #include "driver/main_sequence.h"
 #include "driver/side_files.h"
-#include "platform/forwarding_fs.h"
 #include "platform/process.h"
 #include "run/run_settings.h"
+#include "tests/support/refusing_fs.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {
 namespace {
-
-// Refuses to create anything below one directory, as a host refuses a
-// directory its user may not write, and counts the tries.
-class UnwritableDirFs : public ForwardingFs {
- public:
-  UnwritableDirFs(FileSystem& inner, std::string dir) : ForwardingFs(inner), dir_(std::move(dir)) {}
-  int Create(const std::string& path, FileHandle& h) override {
-    return Below(path) ? kErrAccessDenied : ForwardingFs::Create(path, h);
-  }
-  int MakeDir(const std::string& path) override {
-    return Below(path) ? kErrAccessDenied : ForwardingFs::MakeDir(path);
-  }
-  int tries = 0;
-
- private:
-  bool Below(const std::string& path) {
-    const bool below = path.compare(0, dir_.size(), dir_) == 0;
-    tries += below ? 1 : 0;
-    return below;
-  }
-  std::string dir_;
-};
 
 class SideFilesTest : public QmTest {
  protected:
@@ -85,7 +63,7 @@ TEST_F(SideFilesTest, LookedForNextToTheProgramThenInTheUsersDirectory) {
     std::filesystem::remove(HostPath(Path(program + ".LST")), ec);
     if (c.nextToProgram) Place(program, "PROGRAM", "PROGRAM.DAT");
     if (c.inUserDir) Place(user, "USER", "USER.DAT");
-    std::optional<UnwritableDirFs> closed;
+    std::optional<RefusingFs> closed;
     if (!c.programDirWritable) closed.emplace(*fs, Path("bin/"));
     SetFileSystem(closed ? static_cast<FileSystem*>(&*closed) : fs.get());
 
@@ -132,7 +110,7 @@ TEST_F(SideFilesTest, AProgramInASystemDirectoryKeepsItsPathFileInTheUsersDirect
 
   const std::string user = std::string(kUserDir) + "qm19-20";
   Place(user, "USER", "USER.DAT");
-  UnwritableDirFs system(*fs, "/usr/");
+  RefusingFs system(*fs, "/usr/");
   SetFileSystem(&system);
   ProgramBase = "/usr/bin/qm19-20";
   ProgramDir = "/usr/bin/";
@@ -145,7 +123,7 @@ TEST_F(SideFilesTest, AProgramInASystemDirectoryKeepsItsPathFileInTheUsersDirect
   SavePathsFile();
   EXPECT_EQ(ReadText(user + ".PTH"),
             "[PATHS]\r\nZEV_2019=" + Path("nowy19") + "\r\nZEV_2020=" + Path("nowy20") + "\r\n");
-  EXPECT_EQ(system.tries, 0);
+  EXPECT_EQ(system.refusals, 0);
 }
 #endif
 
