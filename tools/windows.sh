@@ -170,7 +170,15 @@ if command -v tmux >/dev/null; then
   for key in $(tr -d '\r' <"$con/keys.txt"); do
     settle || { echo "windows: the console did not settle before $key"; console_ok=0; break; }
     case $key in PgDn) key=NPage ;; PgUp) key=PPage ;; Esc) key=Escape ;; esac
+    before=$(screen)
     tmx send-keys -t qm "$key"
+    # Taken once the screen changes: a busy program (a company synced on a
+    # loaded machine) may leave it still for a while before it draws, and a
+    # key sent meanwhile would be typed ahead into a box that drops it.
+    for ((i = 0; i < 240; i++)); do
+      [ "$(screen)" != "$before" ] && break
+      sleep 0.25
+    done
   done
   for ((i = 0; i < 120; i++)); do
     [ -s "$con/exit.txt" ] && break
