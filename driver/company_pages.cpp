@@ -81,7 +81,8 @@ std::unique_ptr<DialogForm> CompanyDataPage() {
                                 PlItems(kAddOnTexts),
                                 AddOnItems));
   AddPageButtons(*page, true);
-  page->SetHintLine(HintLine::Init({{"PgUp-Wstecz", kKeyPgUp, CMD_BACK}, {"PgDn-Dalej", kKeyPgDn, CMD_NEXT}}));
+  page->SetHintLine(
+      HintLine::Init({{"PgUp-Wstecz", kKeyPgUp, CMD_BACK}, {"PgDn-Dalej", kKeyPgDn, CMD_NEXT}, kHelpHint}));
   return page;
 }
 
@@ -107,7 +108,8 @@ std::unique_ptr<DialogForm> StartPage() {
                               "Zatrzymywac akcje co firme"));
   page->Insert(PushButton::Init(14, 12, 14, 3, "ZACZNIJ", CMD_START));
   AddPageButtons(*page, false);
-  page->SetHintLine(HintLine::Init({{"PgUp-Wstecz", kKeyPgUp, CMD_BACK}, {"F5-ZACZNIJ", kKeyF5, CMD_START}}));
+  page->SetHintLine(
+      HintLine::Init({{"PgUp-Wstecz", kKeyPgUp, CMD_BACK}, {"F5-ZACZNIJ", kKeyF5, CMD_START}, kHelpHint}));
   page->FocusControl(kStartPauseBox);
   return page;
 }

@@ -18,7 +18,8 @@ std::unique_ptr<DialogForm> GlobalDataPage() {
   page->Insert(PushButton::Init(14, 19, 14, 1, "<< Wstecz", CMD_BACK));
   page->Insert(PushButton::Init(34, 19, 14, 1, "Poniechaj", CMD_ABORT));
   page->Insert(PushButton::Init(54, 19, 14, 1, "Dalej >>", CMD_NEXT));
-  page->SetHintLine(HintLine::Init({{"PgUp-Wstecz", kKeyPgUp, CMD_BACK}, {"PgDn-Dalej", kKeyPgDn, CMD_NEXT}}));
+  page->SetHintLine(
+      HintLine::Init({{"PgUp-Wstecz", kKeyPgUp, CMD_BACK}, {"PgDn-Dalej", kKeyPgDn, CMD_NEXT}, kHelpHint}));
   return page;
 }
 

@@ -3,6 +3,7 @@
 #include "base/polish.h"
 #include "driver/main_sequence.h"
 #include "driver/wizard.h"
+#include "driver/write_access.h"
 #include "platform/host_fs.h"
 #include "run/progress_log.h"
 #include "run/run_settings.h"
@@ -32,7 +33,7 @@ class PathsForm : public WizardPage {
           if (ValidatePaths(this)) EndModal();
           break;
         case CMD_NEXT:
-          if (ValidatePaths(this)) {
+          if (ValidatePaths(this) && CheckWriteAccess()) {
             if (savePaths) SavePathsFile();
             EndModal();
           }
@@ -119,7 +120,7 @@ std::unique_ptr<DialogForm> PathsPage() {
                               Pl("Zasłoń(~) w 2019 przekonwertowane pliki 2020K880.mm i 2020SP.nn")));
   page->Insert(PushButton::Init(34, 19, 14, 1, "Poniechaj", CMD_ABORT));
   page->Insert(PushButton::Init(54, 19, 14, 1, "Dalej >>", CMD_NEXT));
-  page->SetHintLine(HintLine::Init({{"PgDn-Dalej", kKeyPgDn, CMD_NEXT}}));
+  page->SetHintLine(HintLine::Init({{"PgDn-Dalej", kKeyPgDn, CMD_NEXT}, kHelpHint}));
   return page;
 }
 

@@ -8,6 +8,7 @@
 #include "base/polish.h"
 #include "base/text.h"
 #include "base/program_version.h"
+#include "driver/carried_modes.h"
 #include "driver/company_list.h"
 #include "driver/run_report_texts.h"
 #include "journal/list_fix.h"
@@ -221,6 +222,7 @@ void BeginSafeTransfer() {
                          Pl("Niczego nie zmieniono.")}),
            kExitFailed);
   }
+  SetFileSystem(&CarriedModesOver(Fs()));
   g_session = std::make_unique<Session>(Fs(), WithSeparator(TargetRoot));
   Session& s = *g_session;
   switch (s.lock.Acquire(s.books)) {

@@ -33,10 +33,28 @@ void MakeDirectories(const std::string& dir) {
 
 }  // namespace
 
+bool InSystemDirectory(const std::string& dir) {
+#ifdef _WIN32
+  (void)dir;
+  return false;
+#else
+  // The directories the system's packages install into; /usr/local and
+  // /opt belong to the administrator, not to the program's users.
+  static constexpr const char* kSystemDirs[] = {"/usr/", "/bin/", "/sbin/", "/lib/", "/lib32/",
+                                                "/lib64/", "/libx32/", "/opt/", "/boot/", "/snap/"};
+  for (const char* system : kSystemDirs) {
+    if (dir.compare(0, std::char_traits<char>::length(system), system) == 0) return true;
+  }
+  return false;
+#endif
+}
+
 std::vector<std::string> SideFilePlaces(const std::string& extension) {
   std::vector<std::string> places{ProgramBase + extension};
   const std::string user = UserSideFile(extension);
-  if (!user.empty()) places.push_back(user);
+  if (user.empty()) return places;
+  if (InSystemDirectory(ProgramDir)) places.insert(places.begin(), user);
+  else places.push_back(user);
   return places;
 }
 
@@ -50,8 +68,11 @@ int OpenSideFile(const std::string& extension, TextFile& file) {
 }
 
 int CreateSideFile(const std::string& extension, TextFile& file) {
-  int rc = file.Create(ProgramBase + extension);
-  if (rc == kOk) return rc;
+  int rc = kErrAccessDenied;
+  if (!InSystemDirectory(ProgramDir)) {
+    rc = file.Create(ProgramBase + extension);
+    if (rc == kOk) return rc;
+  }
   const std::string user = UserSideFile(extension);
   if (user.empty()) return rc;
   MakeDirectories(user.substr(0, user.find_last_of(kPathSep) + 1));

@@ -23,7 +23,8 @@ bool WizardPage::IsPageCommand(const UiEvent& ev) {
 }
 
 bool WizardPage::OfferHelp(UiEvent& ev) {
-  if (ev.what != EVENT_KEY || ev.keyCode != kKeyF1 || !ev.paste.empty()) return false;
+  const bool key = ev.what == EVENT_KEY && ev.keyCode == kKeyF1 && ev.paste.empty();
+  if (!key && !(ev.what == EVENT_COMMAND && ev.command == CMD_HELP)) return false;
   ClearEvent(ev);
   ShowPageHelp(page_);
   return true;

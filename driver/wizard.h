@@ -14,6 +14,11 @@ namespace qm {
 inline constexpr uint16_t CMD_NEXT = 0x1001;   // PgDn, "Dalej >>"
 inline constexpr uint16_t CMD_BACK = 0x1002;   // PgUp, "<< Wstecz"
 inline constexpr uint16_t CMD_START = 0x1003;  // F5, "ZACZNIJ"
+inline constexpr uint16_t CMD_HELP = 0x1004;   // the hint line's "F1-Pomoc", clicked
+
+// The last entry of every page's hint line: F1 itself is the page's (the
+// key is not translated), a click on the entry asks for the same help.
+inline const HintEntry kHelpHint{"F1-Pomoc", 0, CMD_HELP};
 
 // A wizard page: ends on its page commands and on CMD_ABORT; F1 shows the
 // page's part of the user guide.
@@ -24,7 +29,8 @@ class WizardPage : public DialogForm {
 
  protected:
   static bool IsPageCommand(const UiEvent& ev);
-  // Shows the help for F1 and clears the event; false for any other event.
+  // Shows the help for F1 or a click on "F1-Pomoc" and clears the event;
+  // false for any other event.
   bool OfferHelp(UiEvent& ev);
 
  private:

@@ -6,6 +6,7 @@
 #include "platform/console.h"
 #include "platform/process.h"
 #include "tui/events.h"
+#include "tui/forms.h"
 #include "tui/log_window.h"
 #include "tui/message_box.h"
 #include "tui/screen.h"
@@ -72,6 +73,10 @@ class Wizard : public RunOperator {
   }
 
   uint16_t WaitKey() override {
+    // A key asked for on the line the cursor waits on ("Nacisnij Enter")
+    // needs no more; any other wait says on the bottom row what goes on.
+    std::unique_ptr<HintLine> hint;
+    if (LogColumn() == 1 && !CurrentHintLine()) hint = HintLine::Init({{"Dowolny klawisz - dalej", 0, 0}});
     Con().SetCursorShape(CursorShape::Normal);
     const UiEvent ev = ReadKey();
     qm::DrainKeyboard();

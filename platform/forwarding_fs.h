@@ -64,6 +64,10 @@ class ForwardingFs : public FileSystem {
   int CurrentDir(std::string& path) override { return inner_.CurrentDir(path); }
   int SyncVolume(const std::string& path) override { return inner_.SyncVolume(path); }
   bool SameVolume(const std::string& a, const std::string& b) override { return inner_.SameVolume(a, b); }
+  int TakeOwnership(FileHandle h, const std::string& model) override { return inner_.TakeOwnership(h, model); }
+  int TakeDirOwnership(const std::string& dir, const std::string& model) override {
+    return inner_.TakeDirOwnership(dir, model);
+  }
 
  protected:
   FileSystem& Inner() { return inner_; }

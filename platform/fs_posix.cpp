@@ -108,6 +108,7 @@ struct OpenFile {
   // the end of the file; one that ends short before it is asked again.
   int64_t knownSize = 0;
   dev_t dev = 0;  // the file system it lies on
+  bool made = false;  // made by the Create that opened it
   std::vector<Range> locks;
 };
 
@@ -289,6 +290,8 @@ class PosixFileSystem : public FileSystem {
   int CurrentDir(std::string& path) override;
   int SyncVolume(const std::string& path) override;
   bool SameVolume(const std::string& a, const std::string& b) override;
+  int TakeOwnership(FileHandle h, const std::string& model) override;
+  int TakeDirOwnership(const std::string& dir, const std::string& model) override;
 
  private:
   OpenFile* Get(FileHandle h) {
@@ -306,6 +309,7 @@ class PosixFileSystem : public FileSystem {
   int ReadFrom(OpenFile& f, int64_t pos, void* buf, uint32_t n, uint32_t& got);
   int FindOne(Place& place, uint8_t attrMask, std::vector<FindEntry>& out);
   int FindMatching(const Place& place, uint8_t attrMask, std::vector<FindEntry>& out);
+  int StatusOfModel(const std::string& model, struct stat& st);
 
   std::unordered_map<int, OpenFile> files_;
   HostNames names_;
@@ -461,6 +465,7 @@ int PosixFileSystem::Adopt(int fd, int access, int share, Opened how, bool reada
   f.dev = dev;
   if (how == Opened::kMade) {
     f.openSize = 0;
+    f.made = true;
   } else {
     struct stat st;
     if (fstat(fd, &st) != 0) {
@@ -1042,5 +1047,61 @@ int PosixFileSystem::CurrentDir(std::string& path) {
 }
 
 std::unique_ptr<FileSystem> MakeHostFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+// ---------------------------------------------------------------------------
+// Owners and modes
+
+namespace {
+
+// Owner and group first, as root only (cp -p keeps them where it may), then
+// the bits: a change of owner clears the set-id bits.
+int GiveOwnership(int fd, const struct stat& model, mode_t mode) {
+  static const bool root = geteuid() == 0;
+  int rc = kOk;
+  if (root && fchown(fd, model.st_uid, model.st_gid) != 0) rc = HostErrorCode(errno);
+  if (fchmod(fd, mode) != 0 && rc == kOk) rc = HostErrorCode(errno);
+  return rc;
+}
+
+}  // namespace
+
+int PosixFileSystem::StatusOfModel(const std::string& model, struct stat& st) {
+  if (HasWildcard(model)) return kErrInvalidName;
+  Place place;
+  int rc = names_.Locate(model, place);
+  if (rc != kOk) return rc;
+  if (place.name.empty() || IsDots(place.name)) return fstat(place.dir->fd, &st) == 0 ? kOk : HostErrorCode(errno);
+  Found found;
+  if ((rc = names_.Find(place, found)) != kOk) return rc;
+  // A link may point anywhere: its target's owner is nobody's model.
+  if (found.link) return kErrFileNotFound;
+  st = found.st;
+  return kOk;
+}
+
+int PosixFileSystem::TakeOwnership(FileHandle h, const std::string& model) {
+  OpenFile* f = Get(h);
+  if (!f) return kErrInvalidHandle;
+  if (!f->made) return kOk;
+  struct stat st;
+  if (const int rc = StatusOfModel(model, st); rc != kOk) return rc;
+  const mode_t bits = S_ISDIR(st.st_mode) ? (st.st_mode & 0666) : (st.st_mode & 0777);
+  return GiveOwnership(f->fd, st, bits | S_IRUSR | S_IWUSR);
+}
+
+int PosixFileSystem::TakeDirOwnership(const std::string& dir, const std::string& model) {
+  struct stat st;
+  int rc = StatusOfModel(model, st);
+  if (rc != kOk) return rc;
+  if (!S_ISDIR(st.st_mode)) return kErrPathNotFound;
+  Place place;
+  if ((rc = names_.Locate(dir, place)) != kOk) return rc;
+  if (place.name.empty() || IsDots(place.name)) return kErrAccessDenied;
+  const int fd = openat(place.dir->fd, place.HostName().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return OpenError(errno, place.guarded);
+  rc = GiveOwnership(fd, st, (st.st_mode & 07777) | S_IRWXU);
+  close(fd);
+  return rc;
+}
 
 }  // namespace qm

@@ -26,6 +26,8 @@ int FileSystem::WriteAt(FileHandle h, int64_t pos, const void* buf, uint32_t n, 
 
 int FileSystem::SyncVolume(const std::string&) { return kErrNotSupported; }
 bool FileSystem::SameVolume(const std::string&, const std::string&) { return false; }
+int FileSystem::TakeOwnership(FileHandle, const std::string&) { return kErrNotSupported; }
+int FileSystem::TakeDirOwnership(const std::string&, const std::string&) { return kErrNotSupported; }
 
 int FileSystem::CopyData(FileHandle src, FileHandle dst, int64_t& copied) {
   copied = 0;

@@ -183,7 +183,30 @@ class FileSystem {
   // Whether the two directories lie on one volume, so that one SyncVolume
   // serves both; false when it cannot be told.
   virtual bool SameVolume(const std::string& a, const std::string& b);
+
+  // Owners and modes, as cp -p keeps them: gives the file open as h the
+  // permission bits of the file or directory model and, when the process
+  // runs as root, its owner and group -- but only when the Create that
+  // opened h made the file; one that was there before keeps its own (kOk,
+  // nothing done, model not looked at). A directory as the model gives a
+  // file its read and write bits, not the right to search it. The owner's
+  // read and write bits stay set: the run may write the file again, and a
+  // read-only mark would make the program itself refuse to. kErrFileNotFound
+  // or kErrPathNotFound when model is missing (a link counts as missing);
+  // kErrNotSupported where the host keeps no such modes (Windows).
+  virtual int TakeOwnership(FileHandle h, const std::string& model);
+  // The same for a directory the caller has just made, from a directory
+  // model (another kind gives kErrPathNotFound); the owner keeps the right
+  // to read, write and search it.
+  virtual int TakeDirOwnership(const std::string& dir, const std::string& model);
 };
+
+// A directory path with its closing separator ("/" taken as one on every
+// host); an empty path stays empty.
+inline std::string DirWithSeparator(std::string dir) {
+  if (!dir.empty() && dir.back() != kPathSep && dir.back() != '/') dir += kPathSep;
+  return dir;
+}
 
 // The process-wide file system. Set once at start (or by a test).
 FileSystem& Fs();

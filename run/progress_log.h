@@ -25,7 +25,9 @@ void LogWrite(const std::string& text);
 void LogLine(const std::string& text);
 void LogClear(bool whole);
 // One key of the operator (cursor shown, further waiting keys discarded);
-// the key's character (0 for an extended key).
+// the key's character (0 for an extended key). Unless the key is asked for
+// on the log's current line (a prompt written without a line end) or a
+// hint line is up, the bottom row says "Dowolny klawisz - dalej" meanwhile.
 uint8_t WaitKey();
 // A second's pause when the details are to be shown slowly (page 1).
 void PauseIfSlow();

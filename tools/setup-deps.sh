@@ -2,13 +2,13 @@
 # Installs the Debian packages a task needs, when missing. Each level takes
 # the ones before it:
 #   --run      building and running the program: cmake, g++, make (default)
-#   --test     the test suite: GoogleTest, tmux
+#   --test     the test suite: GoogleTest, tmux, lintian (the package test)
 #   --deep     the deep stages: clang and its run-time library (sanitizers, fuzzer)
 #   --windows  the Windows build: mingw-w64, the GoogleTest sources, Wine
 #              (with the test level, which its Linux half needs)
 set -euo pipefail
 run=(cmake g++ make)
-test=(libgtest-dev libgmock-dev tmux)
+test=(libgtest-dev libgmock-dev tmux lintian)
 case "${1:---run}" in
   --run) pkgs=("${run[@]}") ;;
   --test) pkgs=("${run[@]}" "${test[@]}") ;;

@@ -68,12 +68,12 @@ else
 fi
 tested=$(date +%s)
 
-# The package for Windows: the program, the README and the user guide (in
-# docs/, where the README's link points).
+# The package for Windows: the program, the README, the licence and the
+# user guide (in docs/, where the README's link points).
 zip=qm19-20-$version-windows.zip
 rm -rf "$win/package" "$win/$zip"
 mkdir -p "$win/package/qm19-20/docs"
-cp "$win/qm19-20.exe" README.md "$win/package/qm19-20/"
+cp "$win/qm19-20.exe" README.md LICENSE "$win/package/qm19-20/"
 cp docs/PODRECZNIK.md "$win/package/qm19-20/docs/"
 (cd "$win/package" && cmake -E tar cf "../$zip" --format=zip qm19-20)
 
@@ -170,7 +170,15 @@ if command -v tmux >/dev/null; then
   for key in $(tr -d '\r' <"$con/keys.txt"); do
     settle || { echo "windows: the console did not settle before $key"; console_ok=0; break; }
     case $key in PgDn) key=NPage ;; PgUp) key=PPage ;; Esc) key=Escape ;; esac
+    before=$(screen)
     tmx send-keys -t qm "$key"
+    # Taken once the screen changes: a busy program (a company synced on a
+    # loaded machine) may leave it still for a while before it draws, and a
+    # key sent meanwhile would be typed ahead into a box that drops it.
+    for ((i = 0; i < 240; i++)); do
+      [ "$(screen)" != "$before" ] && break
+      sleep 0.25
+    done
   done
   for ((i = 0; i < 120; i++)); do
     [ -s "$con/exit.txt" ] && break

@@ -109,25 +109,31 @@ uint16_t MessageBoxAt(int x, int y, int width, int height, const std::string& te
       ++row;
     }
 
+    // The hint line names each button's key: its first letter, Enter for
+    // the lone OK. A click on an entry presses its button.
     struct Button {
       uint16_t bit;
       const char* text;
       uint16_t command;
+      const char* hint;
     };
-    static const Button kButtons[] = {{kMsgButtonYes, "Tak", CMD_YES},
-                                      {kMsgButtonNo, "Nie", CMD_NO},
-                                      {kMsgButtonOk, "OK", CMD_OK},
-                                      {kMsgButtonAbort, "Porzuć", CMD_ABORT}};
+    static const Button kButtons[] = {{kMsgButtonYes, "Tak", CMD_YES, "T-Tak"},
+                                      {kMsgButtonNo, "Nie", CMD_NO, "N-Nie"},
+                                      {kMsgButtonOk, "OK", CMD_OK, "Enter-OK"},
+                                      {kMsgButtonAbort, "Porzuć", CMD_ABORT, "P-Porzuć"}};
     int n = 0;
     for (const Button& b : kButtons) n += (kind & b.bit) ? 1 : 0;
     const int s = (width - 9 * n) / (n + 1);
     int k = 0;
+    std::vector<HintEntry> hints;
     for (const Button& b : kButtons) {
       if (!(kind & b.bit)) continue;
       form->Insert(PushButton::Init(s + (s + 9) * k, height - 3, 9, 1, Pl(b.text), b.command));
+      hints.push_back({Pl(b.hint), 0, b.command});
       ++k;
     }
-    form->SetHintLine(HintLine::Init(NewHintItem("?", 0, 0)));
+    if (hints.empty()) hints.push_back({"Esc-Zamknij", 0, CMD_ABORT});
+    form->SetHintLine(HintLine::Init(hints));
 
     if (kind & kMsgSelfClosing) {
       Con().Flush();

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,6 +25,7 @@
 #include "platform/process.h"
 #include "run/run_settings.h"
 #include "tests/driver/e2e_support.h"
+#include "tests/support/detached_program.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {
@@ -119,11 +121,18 @@ TEST(CommandLine, HelpManualPageAndGuideNameTheSameFacts) {
 
 #ifndef _WIN32
 
-// The real program, its standard streams on files: no terminal at all.
-int RunWithoutTerminal(const std::string& binary, const std::string& args, const std::string& dir,
+// The real program, its standard streams on files: no terminal at all, as
+// the suite starts it everywhere (a session of its own).
+int RunWithoutTerminal(const std::string& binary, const std::vector<std::string>& args, const std::string& dir,
                        std::string& out, std::string& err) {
-  const std::string cmd = "cd '" + dir + "' && env -u QMKEYS '" + binary + "' " + args + " </dev/null >out.txt 2>err.txt";
-  const int status = std::system(cmd.c_str());
+  DetachedProgram p;
+  p.argv = {binary};
+  p.argv.insert(p.argv.end(), args.begin(), args.end());
+  p.dir = dir;
+  p.env = {"QMKEYS"};
+  p.outPath = dir + "out.txt";
+  p.errPath = dir + "err.txt";
+  const int code = RunDetached(p, 20);
   const auto read = [&](const char* name) {
     std::ifstream f(dir + name, std::ios::binary);
     std::stringstream s;
@@ -132,12 +141,14 @@ int RunWithoutTerminal(const std::string& binary, const std::string& args, const
   };
   out = read("out.txt");
   err = read("err.txt");
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return code;
 }
 
-// The real program with a pseudo-terminal as its controlling terminal and
-// all three streams; what it wrote there (line ends as LF) and its exit code.
-int RunOnTerminal(const std::string& binary, const std::vector<std::string>& args, std::string& output) {
+// Runs child in a process whose controlling terminal is a new
+// pseudo-terminal (80x25, all three streams on it); what was written there
+// (line ends as LF) and the child's exit code, -1 when it had not ended
+// within 20 seconds.
+int OnTerminal(const std::function<int()>& child, std::string& output) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return -2;
   const std::string slaveName = ptsname(master);
@@ -154,16 +165,11 @@ int RunOnTerminal(const std::string& binary, const std::vector<std::string>& arg
     dup2(slave, 1);
     dup2(slave, 2);
     close(master);
-    unsetenv("QMKEYS");
-    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(binary.c_str(), argv.data());
-    _exit(91);
+    _exit(child());
   }
   output.clear();
   int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < deadline) {
     struct pollfd p {master, POLLIN, 0};
     if (poll(&p, 1, 20) > 0) {
@@ -191,6 +197,20 @@ int RunOnTerminal(const std::string& binary, const std::vector<std::string>& arg
   return -1;
 }
 
+// The real program on a pseudo-terminal of its own.
+int RunOnTerminal(const std::string& binary, const std::vector<std::string>& args, std::string& output) {
+  return OnTerminal(
+      [&] {
+        unsetenv("QMKEYS");
+        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(binary.c_str(), argv.data());
+        return 91;
+      },
+      output);
+}
+
 class RealProgramOptions : public QmTest {};
 
 TEST_F(RealProgramOptions, AnswerWithAndWithoutTerminal) {
@@ -214,7 +234,7 @@ TEST_F(RealProgramOptions, AnswerWithAndWithoutTerminal) {
     std::string args;
     for (const std::string& a : c.args) args += " '" + a + "'";
     std::string out, err;
-    EXPECT_EQ(RunWithoutTerminal(binary, args, Dir(), out, err), c.code) << args << err;
+    EXPECT_EQ(RunWithoutTerminal(binary, c.args, Dir(), out, err), c.code) << args << err;
     EXPECT_EQ(out, c.out) << args;
     EXPECT_EQ(err, c.err) << args;
 
@@ -224,8 +244,26 @@ TEST_F(RealProgramOptions, AnswerWithAndWithoutTerminal) {
   }
   // The wizard itself still needs a terminal.
   std::string out, err;
-  EXPECT_EQ(RunWithoutTerminal(binary, "", Dir(), out, err), 2);
+  EXPECT_EQ(RunWithoutTerminal(binary, {}, Dir(), out, err), 2);
   EXPECT_EQ(out, "");
+}
+
+// The suite runs from a developer's terminal too: its terminal-free start
+// of the wizard, made from inside a terminal, must end at once and draw
+// nothing there rather than take the terminal over and wait for keys.
+TEST_F(RealProgramOptions, TheTerminalFreeStartNeverReachesTheTerminalItIsMadeFrom) {
+  const std::string binary = e2e::ProgramBinary();
+  if (binary.empty() || !e2e::IsFile(binary)) GTEST_SKIP() << "no program binary at " << binary;
+  std::string screen;
+  const int code = OnTerminal(
+      [&] {
+        std::string out, err;
+        return RunWithoutTerminal(binary, {}, Dir(), out, err);
+      },
+      screen);
+  EXPECT_EQ(code, 2);
+  EXPECT_TRUE(screen.empty()) << "drawn on the terminal: " << screen.substr(0, 200);
+  EXPECT_NE(ReadText("err.txt").find("no terminal to run in (/dev/tty: "), std::string::npos) << ReadText("err.txt");
 }
 
 #endif

@@ -14,6 +14,7 @@
 
 #include "driver/company_list.h"
 #include "tests/driver/e2e_support.h"
+#include "tests/support/detached_program.h"
 
 namespace qm::test::e2e {
 namespace {
@@ -43,23 +44,16 @@ class TwoInstances : public E2eTest {
   pid_t Start(const std::string& prog, const std::string& tag, const std::string& keys) {
     WriteText(tag + ".keys", keys + "\n");
     stdfs::remove(Path(tag + ".screens"));  // the program adds to it
-    const std::string cmd = "cd '" + Dir() + "' && QMKEYS='" + Path(tag + ".keys") + "' QMSCREEN='" +
-                            Path(tag + ".screens") + "' exec '" + prog + "' </dev/null >'" + Path(tag + ".out") +
-                            "' 2>&1";
-    const pid_t pid = fork();
-    if (pid == 0) {
-      execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    return pid;
+    DetachedProgram p;
+    p.argv = {prog};
+    p.dir = Dir();
+    p.env = {"QMKEYS=" + Path(tag + ".keys"), "QMSCREEN=" + Path(tag + ".screens")};
+    p.outPath = p.errPath = Path(tag + ".out");
+    return StartDetached(p);
   }
   // A text (UTF-8) on a screen the program's screen dump holds.
   bool Saw2(const std::string& dump, const std::string& utf8) { return ReadText(dump).find(utf8) != std::string::npos; }
-  static int Wait(pid_t pid) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  static int Wait(pid_t pid) { return WaitDetached(pid, 120); }
 
   // A 2019 installation of its own below Dir() + name whose company list
   // holds only the marked companies of the generated one.

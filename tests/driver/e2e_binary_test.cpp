@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "tests/driver/e2e_support.h"
+#include "tests/support/detached_program.h"
 
 namespace qm::test::e2e {
 namespace {
@@ -19,11 +20,12 @@ class RealProgram : public E2eTest {
   // returns its exit code.
   int RunBinary(const std::string& keys) {
     WriteText("keys.txt", keys + "\n");
-    const std::string cmd = "cd '" + Dir() + "' && QMKEYS='" + Path("keys.txt") + "' QMSCREEN='" +
-                            Path("screens.txt") + "' '" + programPath + "' </dev/null >'" + Path("out.txt") +
-                            "' 2>&1";
-    const int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    DetachedProgram p;
+    p.argv = {programPath};
+    p.dir = Dir();
+    p.env = {"QMKEYS=" + Path("keys.txt"), "QMSCREEN=" + Path("screens.txt")};
+    p.outPath = p.errPath = Path("out.txt");
+    return RunDetached(p, 120);
   }
 };
 

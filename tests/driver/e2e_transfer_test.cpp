@@ -512,5 +512,36 @@ TEST_F(EndToEnd, StaffEmployedAtYearEndAndTheListFile) {
   }
 }
 
+// Every wait of a run says which key goes on: the log's waits without a
+// prompt of their own show "Dowolny klawisz - dalej" on the bottom row, a
+// box names its buttons' keys, a prompt written at the cursor needs
+// nothing more.
+TEST_F(EndToEnd, EveryWaitOfARunNamesItsKey) {
+  sample::Options o;
+  o.companies = 3;
+  o.openDecember = true;
+  Generate(o);
+  con.capture = true;
+  const RunResult r = Run(sample::FullRunKeys(inst));
+  ASSERT_EQ(r.exitCode, 0) << LastScreens(2);
+  const struct {
+    const char* shown;   // UTF-8, on the screen waited on
+    const char* bottom;  // its bottom row, from column 2
+  } cases[] = {
+      {"Napraw plik SPISFIRM.DAT !", "Dowolny klawisz - dalej│"},
+      {"mogę przenieść niepoprawny stan BZ.2019 jako BO.2020", "Dowolny klawisz - dalej│"},
+      {"Dokonano korekty", "Enter-OK│"},
+      {"Nacisnij Enter", "  "},
+  };
+  for (const auto& c : cases) {
+    const auto screen = std::find_if(con.screens.begin(), con.screens.end(), [&](const std::string& s) {
+      return s.find(c.shown) != std::string::npos;
+    });
+    ASSERT_NE(screen, con.screens.end()) << c.shown;
+    const size_t lastRow = screen->rfind('\n', screen->size() - 2) + 1;
+    EXPECT_EQ(screen->substr(lastRow + 1, std::strlen(c.bottom)), c.bottom) << c.shown;
+  }
+}
+
 }  // namespace
 }  // namespace qm::test::e2e

@@ -1,17 +1,27 @@
-// The wizard pages: page 1's check of the directories and its path file
-// notice, page 3's staff and family rule, page 4's automatic switch and
-// focus, and F1's part of the user guide on every page.
+// The wizard pages: page 1's check of the directories, of write access to
+// both trees and its path file notice, page 3's staff and family rule,
+// page 4's automatic switch and focus, and F1's part of the user guide on
+// every page.
 #include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
 
+#ifndef _WIN32
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "base/cp852.h"
 #include "driver/guide_sections.h"
 #include "driver/main_sequence.h"
 #include "driver/wizard.h"
+#include "driver/write_access.h"
 #include "platform/process.h"
 #include "run/run_settings.h"
+#include "tests/support/refusing_fs.h"
 #include "tests/support/test_env.h"
 #include "tui/help_window.h"
 #include "tui/message_box.h"
@@ -39,6 +49,11 @@ class PagesTest : public QmTest {
     for (const std::string& s : con.screens) {
       if (s.find(utf8) != std::string::npos) return true;
     }
+    return false;
+  }
+  bool ProbeLeft() const {
+    for (const char* dir : {"2019/", "2020/", "2020/_QM1920/"})
+      if (Exists(dir + std::string(kWriteProbeName))) return true;
     return false;
   }
 };
@@ -83,6 +98,91 @@ TEST_F(PagesTest, ValidatePathsCases) {
     EXPECT_EQ(con.PendingCount(), 0u);
   }
 }
+
+// Page 1 left forward makes and removes a file in the 2019 root and in
+// _QM1920 (else the 2020 root). A tree that refuses is named with the
+// reason, page 1 stays and the paths are not saved; nothing is left.
+TEST_F(PagesTest, ATreeThatRefusesWritingIsNamedAndPageOneStays) {
+  SourceRoot = Path("2019/");
+  TargetRoot = Path("2020/");
+  using Calls = RefusingFs::Calls;
+  struct Case {
+    bool books;           // _QM1920 exists in the 2020 root
+    const char* refused;  // the directory refusing; null: none
+    int code;
+    Calls calls;
+    const char* tree;    // its line in the box, UTF-8; null: no box
+    const char* reason;  // UTF-8
+  };
+  const Case cases[] = {
+      {false, nullptr, kOk, Calls::MakeAndRemove, nullptr, nullptr},
+      {false, "2019/", kErrAccessDenied, Calls::MakeAndRemove, "Nie można pisać w instalacji 2019:",
+       "(brak uprawnień do zapisu albo dysk tylko do odczytu)"},
+      {false, "2020/", kErrAccessDenied, Calls::MakeAndRemove, "Nie można pisać w instalacji 2020:",
+       "(brak uprawnień do zapisu albo dysk tylko do odczytu)"},
+      // With _QM1920 there, the run writes there first: that is what counts.
+      {true, "2020/_QM1920/", kErrDiskFull, Calls::MakeAndRemove, "_QM1920", "(brak miejsca na dysku)"},
+      {true, "2020/", kErrAccessDenied, Calls::MakeAndRemove, nullptr, nullptr},
+      {false, "2019/", kErrSharingViolation, Calls::RemoveOnly, "Nie można pisać w instalacji 2019:",
+       "(plik próbny jest używany przez inny program)"},
+  };
+  for (const Case& c : cases) {
+    std::error_code ec;
+    std::filesystem::remove_all(HostPath(Path("2020/_QM1920")), ec);
+    std::filesystem::remove(HostPath(Path("2019/") + kWriteProbeName), ec);
+    std::filesystem::remove(HostPath(Path("qm19-20.PTH")), ec);
+    if (c.books) MakeDir("2020/_QM1920");
+    RefusingFs refusing(*fs, c.refused ? Path(c.refused) : std::string(), c.code, RefusingFs::Depth::InDirOnly,
+                        c.calls);
+    SetFileSystem(&refusing);
+    con.screens.clear();
+    con.capture = true;
+    // Tick the path file's box, go forward; after a refusal, OK and give up.
+    con.Keys(c.tree ? "Tab Tab Space PgDn Enter Esc" : "Tab Tab Space PgDn");
+    EXPECT_EQ(RunPage(PathsPage()), c.tree ? CMD_ABORT : CMD_NEXT) << c.refused;
+    SetFileSystem(fs.get());
+    EXPECT_EQ(con.PendingCount(), 0u) << c.refused;
+    EXPECT_EQ(Exists("qm19-20.PTH"), c.tree == nullptr) << c.refused << ": the paths saved";
+    if (c.tree) {
+      EXPECT_TRUE(SawOnScreen(c.tree) && SawOnScreen(c.reason)) << c.refused;
+      EXPECT_TRUE(SawOnScreen("Przenoszenie danych nie może się zacząć.")) << c.refused;
+    }
+    if (c.calls != Calls::RemoveOnly) {
+      EXPECT_FALSE(ProbeLeft()) << c.refused;
+    }
+  }
+}
+
+#ifndef _WIN32
+// The 2019 tree on a read-only mount, as a share mounted so or a backup
+// disk would be: refused with the reason the host gives. In a child with a
+// mount namespace of its own, so that the mount ends with it.
+TEST_F(PagesTest, AReadOnlyMountIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+  SourceRoot = Path("2019/");
+  TargetRoot = Path("2020/");
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const std::string dir = Path("2019");
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+      _exit(77);
+    con.capture = true;
+    con.Keys("Enter");
+    const bool refused = !CheckWriteAccess() && SawOnScreen("Nie można pisać w instalacji 2019:") &&
+                         SawOnScreen("dysk tylko do odczytu") && !SawOnScreen("instalacji 2020");
+    _exit(refused && con.PendingCount() == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(ProbeLeft());
+}
+#endif
 
 TEST_F(PagesTest, FailedCheckKeepsPageOneOpenAndMovesTheFocus) {
   struct Case {
@@ -309,7 +409,7 @@ TEST_F(PagesTest, PageOneSaysWhenThePathFileReplacedTheCommandLine) {
 
 // ------------------------------------------------------------------ F1
 
-TEST_F(PagesTest, F1ShowsThePagesPartOfTheGuideAndGivesThePageBack) {
+TEST_F(PagesTest, F1OrItsHintShowsThePagesPartOfTheGuideAndGivesThePageBack) {
   SourceRoot = Path("2019/");
   TargetRoot = Path("2020/");
   struct Case {
@@ -318,12 +418,15 @@ TEST_F(PagesTest, F1ShowsThePagesPartOfTheGuideAndGivesThePageBack) {
     const char* title;  // on the help window's frame
     const char* first;  // on its first screen
     const char* last;   // after End
+    const char* hint;   // the page's hint line, from column 2
   };
   const Case cases[] = {
-      {1, PathsPage, "Strona 1: Lokalizacja", "katalog instalacji 2019", "końcowy separator katalogu"},
-      {2, GlobalDataPage, "Strona 2: Dane globalne, konfiguracyjne", "#BIN020", "przed danymi firm"},
-      {3, CompanyDataPage, "Strona 3: Dane firmowe", "2020_ROK.REK", "wydaniach"},
-      {4, StartPage, "Strona 4: Start kopiowania", "#BIN990", "Nacisnij Enter"},
+      {1, PathsPage, "Strona 1: Lokalizacja", "katalog instalacji 2019", "końcowy separator katalogu",
+       "PgDn-Dalej│F1-Pomoc│"},
+      {2, GlobalDataPage, "Strona 2: Dane globalne, konfiguracyjne", "#BIN020", "przed danymi firm",
+       "PgUp-Wstecz│PgDn-Dalej│F1-Pomoc│"},
+      {3, CompanyDataPage, "Strona 3: Dane firmowe", "2020_ROK.REK", "wydaniach", "PgUp-Wstecz│PgDn-Dalej│F1-Pomoc│"},
+      {4, StartPage, "Strona 4: Start kopiowania", "#BIN990", "Nacisnij Enter", "PgUp-Wstecz│F5-ZACZNIJ│F1-Pomoc│"},
   };
   for (const Case& c : cases) {
     const GuideSection* section = GuideSectionOf(c.page);
@@ -334,16 +437,26 @@ TEST_F(PagesTest, F1ShowsThePagesPartOfTheGuideAndGivesThePageBack) {
     const std::string cp852 = Pl(text);
     EXPECT_EQ(std::count(cp852.begin(), cp852.end(), '?'), std::count(text.begin(), text.end(), '?')) << c.page;
 
+    // F1, then a click on the hint line's "F1-Pomoc" (columns counted in
+    // characters, "│" being one).
+    const std::string hint = c.hint;
+    int column = 2;
+    for (size_t i = 0; i < hint.find("F1-Pomoc"); ++i) column += (hint[i] & 0xC0) != 0x80 ? 1 : 0;
     con.screens.clear();
     con.capture = true;
-    con.Keys("F1 End Esc Esc");
+    con.Keys("F1 End Esc");
+    con.Mouse(column + 3, 25, 1);
+    con.Keys("Esc Esc");
     EXPECT_EQ(RunPage(c.build()), CMD_ABORT) << c.page;
-    ASSERT_EQ(con.screens.size(), 4u) << c.page;  // page, help, help at its end, page
+    ASSERT_EQ(con.screens.size(), 6u) << c.page;  // page, help, help at its end, page, help, page
+    EXPECT_NE(con.screens[0].find(hint), std::string::npos) << c.page;
     EXPECT_NE(con.screens[1].find(c.title), std::string::npos) << c.page;
     EXPECT_NE(con.screens[1].find(c.first), std::string::npos) << c.page;
     EXPECT_NE(con.screens[2].find(c.last), std::string::npos) << c.page;
     EXPECT_NE(con.screens[1].find("Esc-Zamknij"), std::string::npos) << c.page;
     EXPECT_EQ(con.screens[3], con.screens[0]) << c.page;
+    EXPECT_EQ(con.screens[4], con.screens[1]) << c.page;
+    EXPECT_EQ(con.screens[5], con.screens[0]) << c.page;
   }
 }
 

@@ -9,30 +9,14 @@
 #include <string>
 
 #include "driver/main_sequence.h"
-#include "platform/forwarding_fs.h"
+#include "driver/side_files.h"
 #include "platform/process.h"
 #include "run/run_settings.h"
+#include "tests/support/refusing_fs.h"
 #include "tests/support/test_env.h"
 
 namespace qm::test {
 namespace {
-
-// Refuses to create anything below one directory, as a host refuses a
-// directory its user may not write.
-class UnwritableDirFs : public ForwardingFs {
- public:
-  UnwritableDirFs(FileSystem& inner, std::string dir) : ForwardingFs(inner), dir_(std::move(dir)) {}
-  int Create(const std::string& path, FileHandle& h) override {
-    return Below(path) ? kErrAccessDenied : ForwardingFs::Create(path, h);
-  }
-  int MakeDir(const std::string& path) override {
-    return Below(path) ? kErrAccessDenied : ForwardingFs::MakeDir(path);
-  }
-
- private:
-  bool Below(const std::string& path) const { return path.compare(0, dir_.size(), dir_) == 0; }
-  std::string dir_;
-};
 
 class SideFilesTest : public QmTest {
  protected:
@@ -79,7 +63,7 @@ TEST_F(SideFilesTest, LookedForNextToTheProgramThenInTheUsersDirectory) {
     std::filesystem::remove(HostPath(Path(program + ".LST")), ec);
     if (c.nextToProgram) Place(program, "PROGRAM", "PROGRAM.DAT");
     if (c.inUserDir) Place(user, "USER", "USER.DAT");
-    std::optional<UnwritableDirFs> closed;
+    std::optional<RefusingFs> closed;
     if (!c.programDirWritable) closed.emplace(*fs, Path("bin/"));
     SetFileSystem(closed ? static_cast<FileSystem*>(&*closed) : fs.get());
 
@@ -108,6 +92,40 @@ TEST_F(SideFilesTest, LookedForNextToTheProgramThenInTheUsersDirectory) {
     EXPECT_EQ(SourceRoot, c.savedReadBack ? Path("nowy19/") : "PROGRAM" + std::string(1, kPathSep)) << c.name;
   }
 }
+
+#ifndef _WIN32
+// A program in a directory of the system never writes its path file there,
+// not even as root, and reads the user's first: an older file next to it
+// (one a previous version left in /usr/bin) no longer hides what the user
+// saved. The system directory is only ever tried through a layer that
+// refuses and counts, so a fault cannot leave a file in the real /usr.
+TEST_F(SideFilesTest, AProgramInASystemDirectoryKeepsItsPathFileInTheUsersDirectory) {
+  const struct {
+    const char* dir;
+    bool system;
+  } dirs[] = {{"/usr/bin/", true},   {"/usr/local/bin/", true}, {"/opt/qm19-20/bin/", true}, {"/bin/", true},
+              {"/sbin/", true},      {"/home/ala/qm/", false},  {"/srv/zev/", false},         {"/usr", false},
+              {"/optima/", false},   {"/tmp/usr/bin/", false}};
+  for (const auto& d : dirs) EXPECT_EQ(InSystemDirectory(d.dir), d.system) << d.dir;
+
+  const std::string user = std::string(kUserDir) + "qm19-20";
+  Place(user, "USER", "USER.DAT");
+  RefusingFs system(*fs, "/usr/");
+  SetFileSystem(&system);
+  ProgramBase = "/usr/bin/qm19-20";
+  ProgramDir = "/usr/bin/";
+  EXPECT_EQ(SideFilePlaces(".PTH"), (std::vector<std::string>{Path(user + ".PTH"), "/usr/bin/qm19-20.PTH"}));
+  ResetRunSettings();
+  ReadPathsFile();
+  EXPECT_EQ(SourceRoot, "USER/");
+  SourceRoot = Path("nowy19/");
+  TargetRoot = Path("nowy20/");
+  SavePathsFile();
+  EXPECT_EQ(ReadText(user + ".PTH"),
+            "[PATHS]\r\nZEV_2019=" + Path("nowy19") + "\r\nZEV_2020=" + Path("nowy20") + "\r\n");
+  EXPECT_EQ(system.refusals, 0);
+}
+#endif
 
 TEST_F(SideFilesTest, UsersDirectoryFromTheEnvironment) {
   struct Case {

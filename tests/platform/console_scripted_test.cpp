@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -25,7 +26,8 @@ class ScriptedTest : public ::testing::Test {
     dir_ = tmpl;
   }
   void TearDown() override {
-    std::system(("rm -rf " + dir_).c_str());
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
     unsetenv("QMKEYS");
     unsetenv("QMSCREEN");
   }
@@ -96,7 +98,7 @@ TEST_F(ScriptedTest, UsedUpScriptEndsTheRunWithCode3) {
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    freopen(err.c_str(), "w", stderr);
+    if (!freopen(err.c_str(), "w", stderr)) _exit(90);
     ScriptedConsole con(Keys("Enter"), dump);
     SetConsole(&con);
     con.Put(1, 1, 'A', 0x07);

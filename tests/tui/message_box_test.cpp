@@ -25,7 +25,7 @@ TEST_F(BoxTest, ErrorBoxInWhiteOnRedWithOneButtonThenNormalColoursAgain) {
   EXPECT_EQ(s.At(30, 12).attr, 0x4F);  // body
   EXPECT_EQ(Cp852ToUtf8(s.Text(9, 21, 24)), "Nie można otworzyć pliku");
   EXPECT_EQ(Cp852ToUtf8(s.Text(15, 35, 9)), "»  OK   «");  // box column 15, focused
-  EXPECT_EQ(s.Text(25, 1, 4), " ?\xB3 ");
+  EXPECT_EQ(s.Text(25, 1, 11), " Enter-OK\xB3 ");
   EXPECT_EQ(ColourRoles, kDefaultColours);
 
   InfoBox("Gotowe");
@@ -49,6 +49,30 @@ TEST_F(BoxTest, TwoButtonsAndTheirLetters) {
     const Shot& s = rc.shots.at(0);
     EXPECT_EQ(Cp852ToUtf8(s.Text(15, 27, 9)), "»  Tak  «");  // box column 7
     EXPECT_EQ(s.Text(15, 43, 9), "   Nie   ");               // box column 23
+  }
+}
+
+// The hint line names the keys of the box's buttons; a click on an entry
+// presses its button.
+TEST_F(BoxTest, HintLineNamesTheButtonsKeys) {
+  const struct {
+    uint16_t kind;
+    const char* hint;  // UTF-8, from column 2
+    int clickColumn;   // of the entry clicked
+    uint16_t want;
+  } cases[] = {
+      {0x401, "Enter-OK│ ", 3, CMD_OK},
+      {0x303, "T-Tak│N-Nie│ ", 9, CMD_NO},
+      {0xF02, "T-Tak│N-Nie│Enter-OK│P-Porzuć│ ", 25, CMD_ABORT},
+      {0x000, "Esc-Zamknij│ ", 2, CMD_ABORT},
+  };
+  for (const auto& c : cases) {
+    rc.shots.clear();
+    rc.Keys("Tab");  // a key first, so that the box is shown before the click
+    rc.Mouse(c.clickColumn, 25, 1);
+    EXPECT_EQ(MessageBox("x", c.kind), c.want) << c.hint;
+    const std::string hint = Cp852ToUtf8(rc.shots.at(0).Text(25, 2, 40));
+    EXPECT_EQ(hint.substr(0, std::string(c.hint).size()), c.hint);
   }
 }
 
