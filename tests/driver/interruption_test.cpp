@@ -15,6 +15,7 @@
 #include "tests/driver/answering_console.h"
 #include "tests/driver/e2e_support.h"
 #include "tests/support/faulty_fs.h"
+#include "tests/support/power_cut_fs.h"
 
 namespace qm::test::e2e {
 namespace {
@@ -136,6 +137,50 @@ TEST_F(Interruption, EveryCutOffRunIsRepairedAndCarriedToTheSameTrees) {
     }
   }
   std::printf("[ kill walk ] %d cut-off runs of %d changes each repaired and carried\n", walked, changes);
+}
+
+// The power cut: right after each of a spread of the changes that a flush
+// or a sync followed (after every change with QM_POWER_CUT_ALL set) the
+// disk is left as the cut could have left it --
+// unsynced data lost, kept or torn page by page, unsynced names lost or
+// kept -- and the next start repairs and carries the rest: both trees as
+// after the uninterrupted run.
+TEST_F(Interruption, EveryPowerCutIsRepairedAndCarriedToTheSameTrees) {
+  const PowerCut kCuts[] = {
+      {NamesLeft::Lost, DataLeft::Lost, 1},
+      {NamesLeft::Kept, DataLeft::Lost, 1},
+      {NamesLeft::Kept, DataLeft::EveryOtherFile, 1},
+      {NamesLeft::FirstHalf, DataLeft::TornPages, 7},
+      {NamesLeft::Kept, DataLeft::TornPages, 11},
+  };
+  Prepare();
+  Restore();
+  PowerCutFs recording(*fs, {inst.root2019, inst.root2020});
+  ASSERT_EQ(RunOnce(recording), kExitDone) << answer.ScreenText();
+  const Tree want19 = Snapshot(inst.root2019), want20 = Snapshot(inst.root2020);
+  const int changes = recording.Changes();
+  ASSERT_GT(changes, 50);
+  int states = 0, converged = 0;
+  const std::vector<int> beforeSyncs = recording.ChangesBeforeSyncs();
+  std::vector<int> points;
+  for (int i : Spread(static_cast<int>(beforeSyncs.size()), 12)) points.push_back(beforeSyncs[static_cast<size_t>(i - 1)]);
+  if (std::getenv("QM_POWER_CUT_ALL")) points = Spread(changes, changes);
+  for (int n : points) {
+    for (const PowerCut& cut : kCuts) {
+      SCOPED_TRACE("power cut after change " + std::to_string(n) + " of " + std::to_string(changes) + ", " +
+                   PowerCutText(cut));
+      Restore();
+      recording.LeaveDiskAt(n, cut);
+      const int code = RunOnce(*fs);
+      EXPECT_EQ(code, kExitDone) << answer.ScreenText();
+      const std::string diff = Differences(want19, Snapshot(inst.root2019)) + Differences(want20, Snapshot(inst.root2020));
+      EXPECT_EQ(diff, "");
+      ++states;
+      converged += code == kExitDone && diff.empty();
+    }
+  }
+  std::printf("[ power cut ] %zu cut points of %d changes, %d states, %d converged\n", points.size(), changes, states,
+              converged);
 }
 
 TEST_F(Interruption, ARepairCutOffInTurnIsFinishedByTheNextStart) {
