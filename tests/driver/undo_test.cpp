@@ -3,9 +3,11 @@
 // after "~" renames; refused, or done with the changed files set aside,
 // when something was changed after the run. And the journal damaged where
 // it had been synced: a box, nothing changed unless confirmed.
+#include <algorithm>
 #include <filesystem>
 
 #include "driver/main_sequence.h"
+#include "platform/forwarding_fs.h"
 #include "platform/process.h"
 #include "tests/driver/answering_console.h"
 #include "tests/driver/e2e_support.h"
@@ -134,13 +136,15 @@ TEST_F(Undo, ADamagedJournalIsNamedAndUndoneFromWhatCanBeRead) {
   EXPECT_EQ(RunWith({}), kExitDone) << answer.ScreenText();
 }
 
-TEST_F(Undo, AJournalOfAnother2019InstallationIsNeverFollowed) {
+// The path file now names another 2019 directory than the journal: a box
+// names both and asks; declined, nothing changes; confirmed, the run is
+// undone in the 2019 root it changed.
+TEST_F(Undo, AJournalOfAnother2019InstallationIsFollowedOnlyWhenConfirmed) {
   Prepare();
   ASSERT_EQ(RunWith({}), kExitDone);
   const Tree after19 = Snapshot(inst.root2019), after20 = Snapshot(inst.root2020);
-  // The path file now names another 2019 directory (the journal's is not
-  // the one known now).
   MakeDir("other2019");
+  WriteFile("other2019/SPISFIRM.DAT", ReadAll(inst.root2019 + "SPISFIRM.DAT"));
   sample::Installation other = inst;
   other.root2019 = Path("other2019/");
   std::string error;
@@ -148,6 +152,78 @@ TEST_F(Undo, AJournalOfAnother2019InstallationIsNeverFollowed) {
   EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDeclined);
   EXPECT_TRUE(Showed("dotyczy innej instalacji 2019"));
   EXPECT_TRUE(Snapshot(inst.root2019) == after19);
+  EXPECT_TRUE(Snapshot(inst.root2020) == after20);
+  answer.acceptIfShown = "Działać według dziennika";
+  EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDone) << answer.ScreenText();
+  EXPECT_TRUE(Snapshot(inst.root2019) == before19);
+  EXPECT_TRUE(Snapshot(inst.root2020) == before20);
+}
+
+// A carried file edited in place (same size, other bytes) and a byte of the
+// company's 2020 list record changed are named like any change; confirmed,
+// both are set aside in _QM1920/ZMIENIONE -- the second undo's copies
+// beside the first's, never over them -- and both trees are as before.
+TEST_F(Undo, AFileEditedInPlaceAndAChangedListRecordAreNamedAndSetAside) {
+  Prepare();
+  const Company& c = inst.companies.front();
+  const std::string file = c.dir + "/FIRMATXT.INI";
+  std::vector<Bytes> asideWanted;
+  for (const uint8_t mark : {'1', '2'}) {
+    SCOPED_TRACE(static_cast<char>(mark));
+    ASSERT_EQ(RunWith({}), kExitDone);
+    Bytes text = ReadFile("inst/ZEV_2020/" + file);
+    ASSERT_FALSE(text.empty());
+    text[0] = mark;
+    WriteFile("inst/ZEV_2020/" + file, text);
+    asideWanted.push_back(text);
+    std::vector<Bytes> list = Split(ReadFile("inst/ZEV_2020/SPISFIRM.DAT"), 103);
+    for (Bytes& r : list)
+      if (std::string(r.begin() + 33, r.begin() + 33 + r[32]) == c.dir) r[42] = mark;
+    WriteFile("inst/ZEV_2020/SPISFIRM.DAT", Join(list));
+
+    answer.declineIfShown = "Cofnąć mimo to";
+    EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDeclined);
+    EXPECT_TRUE(Showed("zmieniony: " + inst.root2020 + c.dir));
+    EXPECT_TRUE(Showed("zmieniony wpis listy firm"));
+    answer.declineIfShown.clear();
+    EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDone) << answer.ScreenText();
+    EXPECT_TRUE(Snapshot(inst.root2019) == before19);
+    EXPECT_TRUE(Snapshot(inst.root2020) == before20);
+  }
+  std::vector<Bytes> files, records;
+  for (const auto& e : stdfs::directory_iterator(inst.root2020 + "_QM1920/ZMIENIONE")) {
+    const std::string name = e.path().filename().string();
+    if (name.find("_FIRMATXT.INI") != std::string::npos) files.push_back(ReadAll(e.path().string()));
+    if (name.find("_LISTA.REC") != std::string::npos) records.push_back(ReadAll(e.path().string()));
+  }
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, asideWanted);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_NE(records[0], records[1]);
+}
+
+// Without the right to write in _QM1920 the undo says so (code 2), not that
+// another copy is running.
+TEST_F(Undo, NoRightToWriteInTheBookkeepingDirectoryIsNamed) {
+  Prepare();
+  ASSERT_EQ(RunWith({}), kExitDone);
+  const Tree after20 = Snapshot(inst.root2020);
+  struct ReadOnlyBooks : ForwardingFs {
+    using ForwardingFs::ForwardingFs;
+    int Open(const std::string& path, uint8_t mode, FileHandle& h) override {
+      return (mode & 0x0F) != kAccessRead && path.find("_QM1920") != std::string::npos
+                 ? kErrAccessDenied
+                 : ForwardingFs::Open(path, mode, h);
+    }
+    int Create(const std::string& path, FileHandle& h) override {
+      return path.find("_QM1920") != std::string::npos ? kErrAccessDenied : ForwardingFs::Create(path, h);
+    }
+  } readOnly(*fs);
+  SetFileSystem(&readOnly);
+  EXPECT_EQ(RunWith({"/COFNIJ"}), kExitCannotStart);
+  SetFileSystem(fs.get());
+  EXPECT_TRUE(Showed("Brak prawa zapisu"));
+  EXPECT_FALSE(Showed("inną kopię"));
   EXPECT_TRUE(Snapshot(inst.root2020) == after20);
 }
 
