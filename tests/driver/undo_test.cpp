@@ -33,6 +33,41 @@ class Undo : public AnsweredE2eTest {
     before20 = Snapshot(inst.root2020);
   }
 
+  // The first run's journal, a line (with its line end) each, and back.
+  std::vector<std::string> JournalLines() const {
+    const Bytes text = ReadAll(inst.root2020 + kJournal);
+    std::vector<std::string> lines;
+    for (size_t pos = 0; pos < text.size();) {
+      const auto nl = std::find(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(), '\n');
+      const size_t end = static_cast<size_t>(nl - text.begin()) + (nl == text.end() ? 0 : 1);
+      lines.emplace_back(text.begin() + static_cast<std::ptrdiff_t>(pos), text.begin() + static_cast<std::ptrdiff_t>(end));
+      pos = end;
+    }
+    return lines;
+  }
+  void WriteJournal(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& l : lines) text += l;
+    WriteText("inst/ZEV_2020/" + std::string(kJournal), text);
+  }
+  // The number of the first company unit that copied a 2019 file.
+  static std::string UnitWith2019Copy(const std::vector<std::string>& lines) {
+    for (const std::string& l : lines)
+      if (l.rfind("SAVED\t", 0) == 0 && l.find("\t2019\t") != std::string::npos) return l.substr(6, l.find('\t', 6) - 6);
+    return std::string();
+  }
+  // Whether a report in _QM1920 holds the text (UTF-8).
+  bool Reported(const std::string& utf8) const {
+    for (const auto& e : stdfs::directory_iterator(inst.root2020 + "_QM1920")) {
+      const Bytes text = ReadAll(e.path().string());
+      if (e.path().filename().string().rfind("RAPORT-", 0) == 0 &&
+          std::string(text.begin(), text.end()).find(utf8) != std::string::npos)
+        return true;
+    }
+    return false;
+  }
+  static constexpr const char* kJournal = "_QM1920/P0001/PRZEBIEG.QMJ";
+
   // A run answered by the screen; overwrite answers as given, the carried
   // 2020 journals hidden when asked.
   int RunWith(const std::vector<std::string>& arguments, bool hide = false, const std::string& overwrite = "W") {
@@ -226,6 +261,80 @@ TEST_F(Undo, NoRightToWriteInTheBookkeepingDirectoryIsNamed) {
   EXPECT_FALSE(Showed("inną kopię"));
   EXPECT_TRUE(Snapshot(inst.root2020) == after20);
 }
+
+// Copies lost before a repair or an undo: what they were for is named and
+// left as it is, the rest is taken back, and no later start is held up.
+TEST_F(Undo, LostCopiesAreNamedAndHoldNothingUp) {
+  for (const bool undo : {false, true}) {
+    SCOPED_TRACE(undo ? "undo" : "repair");
+    stdfs::remove_all(Path("inst"));
+    Prepare();
+    ASSERT_EQ(RunWith({}), kExitDone);
+    std::vector<std::string> lines = JournalLines();
+    const std::string unit = UnitWith2019Copy(lines);
+    ASSERT_FALSE(unit.empty());
+    if (!undo) {
+      // The run cut off before that company's commit.
+      std::vector<std::string> cut;
+      for (const std::string& l : lines)
+        if (l.rfind("DONE\t" + unit + "\t", 0) != 0 && l.rfind("END\t", 0) != 0) cut.push_back(l);
+      WriteJournal(cut);
+    }
+    for (const auto& e : stdfs::directory_iterator(inst.root2020 + "_QM1920/P0001/KOPIE")) stdfs::remove(e.path());
+    EXPECT_EQ(RunWith(undo ? std::vector<std::string>{"/COFNIJ"} : std::vector<std::string>{}),
+              undo ? kExitFailed : kExitDone)
+        << answer.ScreenText();
+    EXPECT_TRUE(Showed(undo ? "brak kopii:" : "nie można było przywrócić"));
+    EXPECT_TRUE(Reported("brak kopii zapasowej"));
+    EXPECT_EQ(RunWith(undo ? std::vector<std::string>{"/COFNIJ"} : std::vector<std::string>{}),
+              undo ? kExitDeclined : kExitDone)
+        << answer.ScreenText();
+    EXPECT_FALSE(Showed("Naprawić teraz"));
+  }
+}
+
+// A journal cut back by hand to before a company's directory was made: the
+// repair cannot take the directory back, and says so instead of keeping
+// silent.
+TEST_F(Undo, ACompanyDirectoryTheJournalNoLongerNamesIsNamed) {
+  Prepare();
+  ASSERT_EQ(RunWith({}), kExitDone);
+  const std::vector<std::string> lines = JournalLines();
+  const std::string unit = UnitWith2019Copy(lines);
+  std::vector<std::string> cut;
+  std::string dir;
+  for (const std::string& l : lines) {
+    cut.push_back(l);
+    if (l.rfind("UNIT\t" + unit + "\t", 0) != 0) continue;
+    dir = l.substr(l.find("FIRMA\t") + 6);
+    dir = dir.substr(0, dir.find('\t'));
+    break;
+  }
+  WriteJournal(cut);
+  std::vector<Bytes> list = Split(ReadFile("inst/ZEV_2020/SPISFIRM.DAT"), 103);
+  list.erase(std::remove_if(list.begin(), list.end(),
+                            [&](const Bytes& r) { return std::string(r.begin() + 33, r.begin() + 33 + r[32]) == dir; }),
+             list.end());
+  WriteFile("inst/ZEV_2020/SPISFIRM.DAT", Join(list));
+  EXPECT_NE(RunWith({}), -2) << answer.ScreenText();
+  EXPECT_TRUE(Showed("Naprawić teraz"));
+  EXPECT_TRUE(Reported("Katalog firmy pozostał"));
+}
+
+#ifndef _WIN32
+// A journal that is a link (to a device that never ends, say) is never
+// read: named, nothing changed.
+TEST_F(Undo, AJournalThatIsALinkIsNotRead) {
+  Prepare();
+  ASSERT_EQ(RunWith({}), kExitDone);
+  stdfs::remove(inst.root2020 + kJournal);
+  stdfs::create_symlink("/dev/zero", inst.root2020 + kJournal);
+  const Tree after20 = Snapshot(inst.root2020);
+  EXPECT_EQ(RunWith({"/COFNIJ"}), kExitDeclined);
+  EXPECT_TRUE(Showed("jest uszkodzony"));
+  EXPECT_TRUE(Snapshot(inst.root2020) == after20);
+}
+#endif
 
 TEST_F(Undo, NoRunToTakeBackEndsWithCode5AndWritesNothing) {
   Prepare();
