@@ -186,7 +186,7 @@ TEST_F(Interruption, EveryPowerCutIsRepairedAndCarriedToTheSameTrees) {
   int states = 0, converged = 0;
   const std::vector<int> beforeSyncs = recording.ChangesBeforeSyncs();
   std::vector<int> points;
-  for (int i : Spread(static_cast<int>(beforeSyncs.size()), 12)) points.push_back(beforeSyncs[static_cast<size_t>(i - 1)]);
+  for (int i : Spread(static_cast<int>(beforeSyncs.size()), 10)) points.push_back(beforeSyncs[static_cast<size_t>(i - 1)]);
   if (std::getenv("QM_POWER_CUT_ALL")) points = Spread(changes, changes);
   for (int n : points) {
     for (const PowerCut& cut : kCuts) {
@@ -264,7 +264,7 @@ TEST_F(Interruption, AKillAtTheJournalsFirstWritesHoldsNothingUp) {
   }
 }
 
-// The disk fills up at a journal write (a spread of them; all with
+// The disk fills up at a journal write (8 of them; all with
 // QM_KILL_WALK_ALL), for the rest of the run or only for that write (the
 // run goes on after it): no part of a record stays in the journal before
 // the next one, and once there is room again the next start repairs and
@@ -278,7 +278,7 @@ TEST_F(Interruption, ADiskFullAtAJournalWriteIsRepairedOnceThereIsRoom) {
   const int writes = faulty->WatchedWrites();
   Keep("want");
   int walked = 0;
-  for (int n : Spread(writes, 12)) {
+  for (int n : Spread(writes, 8)) {
     for (const bool lasting : {true, false}) {
       SCOPED_TRACE("disk full at journal write " + std::to_string(n) + " of " + std::to_string(writes) +
                    (lasting ? "" : ", for that write only"));
