@@ -1,6 +1,5 @@
 #include "driver/safe_transfer.h"
 
-#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -11,7 +10,6 @@
 #include "driver/company_list.h"
 #include "driver/recovery.h"
 #include "driver/run_report_texts.h"
-#include "journal/list_fix.h"
 #include "journal/repair.h"
 #include "journal/run_recorder.h"
 #include "platform/console.h"
@@ -20,7 +18,6 @@
 #include "run/progress_log.h"
 #include "run/run_report.h"
 #include "run/run_settings.h"
-#include "tui/line_viewer.h"
 #include "tui/message_box.h"
 
 namespace qm {

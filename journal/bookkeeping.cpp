@@ -101,34 +101,4 @@ void RunLock::Release() {
   h_ = kNoHandle;
 }
 
-bool RunLock::HeldElsewhere(FileSystem& fs, const Bookkeeping& books) {
-  FileHandle h = kNoHandle;
-  if (fs.Open(books.LockPath(), kAccessReadWrite | kShareDenyNone, h) != kOk) return false;
-  const int rc = fs.Lock(h, kLockOffset, kLockLength);
-  if (rc == kOk) fs.Unlock(h, kLockOffset, kLockLength);
-  fs.Close(h);
-  return rc == kErrLockViolation;
-}
-
-int RemoveFilesAndDir(FileSystem& fs, const std::string& dir) {
-  FindEntry e;
-  FindHandle fh;
-  std::vector<std::string> names;
-  int rc = fs.FindFirst(dir + kPathSep + "*.*", kAttrAnyFile, e, fh);
-  if (Missing(rc)) return kOk;
-  while (rc == kOk) {
-    if ((e.attr & kAttrDirectory) == 0) names.push_back(e.name);
-    rc = fs.FindNext(fh, e);
-  }
-  fh.reset();
-  int result = kOk;
-  for (const std::string& n : names) {
-    rc = fs.Remove(dir + kPathSep + n);
-    if (rc != kOk && !Missing(rc) && result == kOk) result = rc;
-  }
-  rc = fs.RemoveDir(dir);
-  if (rc != kOk && !Missing(rc) && rc != kErrDirNotEmpty && result == kOk) result = rc;
-  return result;
-}
-
 }  // namespace qm

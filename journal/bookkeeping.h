@@ -68,17 +68,10 @@ class RunLock {
   // Why the last Acquire failed (a host error code).
   int Error() const { return error_; }
 
-  // Whether another process holds the installation's lock; writes nothing.
-  static bool HeldElsewhere(FileSystem& fs, const Bookkeeping& books);
-
  private:
   FileSystem& fs_;
   FileHandle h_ = kNoHandle;
   int error_ = kOk;
 };
-
-// Removes the files of a directory (not its subdirectories), then the
-// directory when it is left empty. Missing is not an error.
-int RemoveFilesAndDir(FileSystem& fs, const std::string& dir);
 
 }  // namespace qm
