@@ -148,6 +148,16 @@ bool RewriteList(FileSystem& fs, const Bookkeeping& books, RunHistory& run, cons
   return tail.Append(RecordKind::ListWritten, {"0"});
 }
 
+// Both trees' volumes synced (where the host cannot, every file was flushed
+// as it was written, and the names go with the flushes).
+bool SyncVolumes(FileSystem& fs, const RunHistory& run) {
+  for (const std::string& root : {run.targetRoot, run.sourceRoot}) {
+    const int rc = fs.SyncVolume(root);
+    if (rc != kOk && rc != kErrNotSupported) return false;
+  }
+  return true;
+}
+
 RepairResult Finish(FileSystem& fs, const Bookkeeping& books, RunHistory run, RollbackStatus& status,
                     const ListShape& shape, bool startUndo) {
   RepairResult result;
@@ -187,6 +197,12 @@ RepairResult Finish(FileSystem& fs, const Bookkeeping& books, RunHistory run, Ro
     }
     if (outcome == UnitRollback::PartLost) result.lost = true;
     ++result.units;
+    // What the rollback removed and renamed is on disk before the unit is
+    // noted undone: a note that outlived them would leave them be.
+    if (!SyncVolumes(fs, run)) {
+      result.problems = true;
+      return result;
+    }
     if (!tail.Append(RecordKind::Undone, {std::to_string(u->number)})) {
       result.journalFailed = true;
       return result;
@@ -201,7 +217,7 @@ RepairResult Finish(FileSystem& fs, const Bookkeeping& books, RunHistory run, Ro
         status.Step(RollbackStep::Removed, Tree::Target, r.Field(2));
     }
   }
-  if (!result.problems && !tail.Append(RecordKind::End, {})) result.journalFailed = true;
+  if (!result.problems && (!SyncVolumes(fs, run) || !tail.Append(RecordKind::End, {}))) result.journalFailed = true;
   return result;
 }
 

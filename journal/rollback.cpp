@@ -231,6 +231,10 @@ bool Rollback::SetAside(const JournalUnit& unit, Tree tree, const std::string& r
   const std::string aside =
       books_.SetAsideDir() + kPathSep + FreeName(fs_, books_.SetAsideDir(), FlatName(unit.number, rel));
   if (CopyFileContents(fs_, FullPath(tree, rel), aside) != kOk) return false;
+  // The copy's name on disk before the file it keeps is overwritten or
+  // removed (a flush takes the data, not the name).
+  const int synced = fs_.SyncVolume(books_.root);
+  if (synced != kOk && synced != kErrNotSupported) return false;
   Report(RollbackStep::SetAside, tree, rel);
   return true;
 }

@@ -217,7 +217,10 @@ int TransferJournal::Commit(const std::vector<FinalState>& finals) {
 
 int TransferJournal::NoteUndone(int64_t unit) {
   dataSynced_ = false;
-  return Append(RecordKind::Undone, {std::to_string(unit)}, Lasting::Synced);
+  // What the rollback removed and renamed, in either tree, reaches the disk
+  // before the note does.
+  sourceChanged_ = true;
+  return Append(RecordKind::Undone, {std::to_string(unit)}, Lasting::AllSynced);
 }
 
 int TransferJournal::End() {
