@@ -9,6 +9,7 @@
 #include "journal/rollback.h"
 #include "journal/run_history.h"
 #include "journal/run_journal.h"
+#include "journal/run_recorder.h"
 #include "journal/transfer_journal.h"
 #include "platform/forwarding_fs.h"
 #include "tests/support/faulty_fs.h"
@@ -225,6 +226,50 @@ TEST_F(JournalFileTest, A2019CopySyncsEachVolumeOnce) {
     const std::vector<std::string> both{Path("20/"), Path("19/")};
     EXPECT_EQ(host.synced, one ? std::vector<std::string>{Path("20/")} : both) << one;
     j.End();
+  }
+}
+
+// A change refused because its copy could not be noted (the volume would
+// not sync, the journal's write failed) leaves the file to be copied at its
+// next change: whatever the journal ends up holding, a copy it names holds
+// the file as it was.
+TEST_F(JournalFileTest, AChangeRefusedForWantOfANoteLeavesTheFileToBeCopiedNextTime) {
+  const struct {
+    const char* what;
+    bool syncFails;
+  } cases[] = {{"the sync fails", true}, {"the journal's write fails", false}};
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(HostPath(Path("20")));
+    MakeDir("19");
+    MakeDir("20/_QM1920");
+    WriteText("20/F.DAT", "old");
+    FaultyFs faulty(*fs);
+    faulty.WatchFile("PRZEBIEG.QMJ");
+    const Bookkeeping books(Path("20/"), 1);
+    TransferJournal journal(faulty, books, Path("19/"), Path("20/"));
+    ASSERT_EQ(journal.Start("1.6.0", "2020-01-15 10:00:00"), kOk);
+    ASSERT_EQ(journal.BeginUnit(UnitKind::Company, "F1", "Firma", false), kOk);
+    RunRecorder recorder(faulty, journal);
+    FileHandle h = kNoHandle;
+    ASSERT_EQ(recorder.Open(Path("20/F.DAT"), kAccessReadWrite | kShareDenyNone, h), kOk);
+    faulty.ResetCounts();
+    if (c.syncFails) faulty.FailAt(FsOp::Sync, 1, kErrWriteFault);
+    else faulty.DiskFullAtWatchedWrite(1, false);
+    uint32_t put = 0;
+    EXPECT_NE(recorder.WriteAt(h, 0, "new", 3, put), kOk) << c.what;
+    faulty.ClearFaults();
+    EXPECT_EQ(recorder.WriteAt(h, 0, "NEW", 3, put), kOk) << c.what;
+    recorder.Close(h);
+    journal.End();
+    std::vector<JournalRecord> records;
+    ASSERT_EQ(ReadJournal(*fs, books.JournalPath(), records), JournalState::Readable) << c.what;
+    int copies = 0;
+    for (const JournalRecord& r : records) {
+      if (r.kind != RecordKind::Saved || r.Field(2) != "F.DAT") continue;
+      ++copies;
+      EXPECT_EQ(ReadText("20/_QM1920/P0001/KOPIE/" + r.Field(3)), "old") << c.what;
+    }
+    EXPECT_GE(copies, 1) << c.what;
   }
 }
 
