@@ -70,8 +70,13 @@ bool FinishListWrite(FileSystem& fs, const Bookkeeping& books, const RunHistory&
   ParseHashText(w.Field(4), hash);
   const std::string list = run.targetRoot + w.Field(1);
   std::vector<uint8_t> want, cur;
-  const bool copyOk = ReadWhole(fs, books.RunDir() + kPathSep + w.Field(2), want) &&
-                      static_cast<int64_t>(want.size()) == w.Number(3) && HashOf(want.data(), want.size()) == hash;
+  // The copy is read only once it is known to be the one noted (it is
+  // hashed on the way, never held whole before).
+  const std::string copy = books.RunDir() + kPathSep + w.Field(2);
+  int64_t copySize = 0;
+  uint64_t copyHash = 0;
+  const bool copyOk = HashFile(fs, copy, copySize, copyHash) && copySize == w.Number(3) && copyHash == hash &&
+                      ReadWhole(fs, copy, want) && HashOf(want.data(), want.size()) == hash;
   if (copyOk && ReadWhole(fs, list, cur) && cur == want) return true;
   std::vector<AddedRecord> added;
   int removed = 0;
