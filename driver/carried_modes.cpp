@@ -1,7 +1,5 @@
 #include "driver/carried_modes.h"
 
-#include <memory>
-
 #include "base/polish.h"
 #include "run/run_settings.h"
 
@@ -20,9 +18,6 @@ std::string DirectoryOf(const std::string& path) {
   while (end > 1 && IsSeparator(path[end - 1])) --end;
   return path.substr(0, end);
 }
-
-std::unique_ptr<CarriedModesFs> g_layer;
-FileSystem* g_host = nullptr;  // the one g_layer stands on
 
 }  // namespace
 
@@ -62,12 +57,5 @@ int CarriedModesFs::MakeDir(const std::string& path) {
   return rc;
 }
 
-FileSystem& CarriedModesOver(FileSystem& host) {
-  // Another run of this process over the same layer: the roots of now.
-  if (&host != g_layer.get()) g_host = &host;
-  g_layer = std::make_unique<CarriedModesFs>(*g_host, CarriedTrees{SourceRoot, TargetRoot, GlobalSourceSubdir,
-                                                                   kGlobalTargetSubdir});
-  return *g_layer;
-}
 
 }  // namespace qm

@@ -8,7 +8,7 @@
 // root, its owner and group; what has no counterpart takes those of the
 // directory it is made in. Files the run only changes keep their own. The
 // layer stands under the run's recording layer, for the transfer's whole
-// session; where the host keeps no such modes (Windows) it does nothing.
+// session (which owns it); where the host keeps no such modes (Windows) it does nothing.
 #pragma once
 #include <string>
 
@@ -37,10 +37,5 @@ class CarriedModesFs : public ForwardingFs {
 
   CarriedTrees trees_;
 };
-
-// The layer over host for the roots of the run settings now, kept for the
-// rest of the process; over the same host again when host is the layer
-// made last.
-FileSystem& CarriedModesOver(FileSystem& host);
 
 }  // namespace qm

@@ -93,6 +93,15 @@ bool SameDirectory(std::string a, std::string b) {
   return PlUpperCase(a) == PlUpperCase(b);
 }
 
+// A directory of a path-file line with one separator at its end, however
+// many it was written with (a root such as "/" or "C:\" stays itself).
+std::string DirectoryOfLine(std::string dir) {
+  while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\') && !(dir.size() == 3 && dir[1] == ':'))
+    dir.pop_back();
+  if (dir.empty() || (dir.back() != '/' && dir.back() != '\\')) dir += kPathSep;
+  return Cut(dir, kSideLineCap);
+}
+
 std::string DefaultTargetRoot() {
 #ifdef _WIN32
   // The root of the program's drive, such as C:\.
@@ -132,15 +141,26 @@ void ReadPathsFile() {
   LogLine(Pl("Ustalenie ścieżek dostępu "));
   static const std::string kSource = "ZEV_2019=";
   static const std::string kTarget = "ZEV_2020=";
+  bool sourceNamed = false;
   for (const std::string& line : lines) {
     if (line.compare(0, kSource.size(), kSource) == 0) {
-      SourceRoot = Cut(line.substr(kSource.size()) + kPathSep, kSideLineCap);
+      SourceRoot = DirectoryOfLine(line.substr(kSource.size()));
+      sourceNamed = true;
     } else if (line.compare(0, kTarget.size(), kTarget) == 0) {
-      TargetRoot = Cut(line.substr(kTarget.size()) + kPathSep, kSideLineCap);
+      TargetRoot = DirectoryOfLine(line.substr(kTarget.size()));
     }
   }
   const std::string given = TargetArgument();
-  if (!given.empty() && !SameDirectory(given, TargetRoot)) ReplacedTargetArgument = given;
+  const bool other = !given.empty() && !SameDirectory(given, TargetRoot);
+  // An undo works on the directory it is given; the path file speaks only
+  // for its own 2020 installation.
+  if (other && UndoRequested) {
+    TargetRoot = Cut(given, kSideLineCap);
+    sourceNamed = false;
+  } else if (other) {
+    ReplacedTargetArgument = given;
+  }
+  NoteSourceRootGiven(sourceNamed);
 }
 
 void SavePathsFile() {
@@ -190,6 +210,7 @@ void StartUp() {
   TargetRoot = Cut(TargetArgument(), kSideLineCap);
   if (TargetRoot.empty()) TargetRoot = DefaultTargetRoot();
   ReadPathsFile();
+  NoteStartSourceRoot();
   Con().SetCursorShape(CursorShape::Hidden);
   LogColour(kLogTitle);
   LogClear(true);

@@ -1,6 +1,5 @@
 #include "driver/safe_transfer.h"
 
-#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -10,8 +9,8 @@
 #include "base/program_version.h"
 #include "driver/carried_modes.h"
 #include "driver/company_list.h"
+#include "driver/recovery.h"
 #include "driver/run_report_texts.h"
-#include "journal/list_fix.h"
 #include "journal/repair.h"
 #include "journal/run_recorder.h"
 #include "platform/console.h"
@@ -20,17 +19,25 @@
 #include "run/progress_log.h"
 #include "run/run_report.h"
 #include "run/run_settings.h"
-#include "tui/line_viewer.h"
 #include "tui/message_box.h"
 
 namespace qm {
 namespace {
 
 // Everything of one transfer: the lock, the journal and the recording layer
-// over the file system that was in force when it began.
+// over the owners layer, over the file system that was in force when it
+// began (given back at its end).
 struct Session {
-  Session(FileSystem& hostFs, const std::string& root)
-      : host(hostFs), books(root), lock(hostFs), journal(hostFs, books, SourceRoot, root), recorder(hostFs, journal) {}
+  Session(FileSystem& baseFs, const std::string& root)
+      : base(baseFs),
+        modes(baseFs, CarriedTrees{SourceRoot, TargetRoot, GlobalSourceSubdir, kGlobalTargetSubdir}),
+        host(modes),
+        books(root),
+        lock(host),
+        journal(host, books, SourceRoot, root),
+        recorder(host, journal) {}
+  FileSystem& base;
+  CarriedModesFs modes;
   FileSystem& host;
   Bookkeeping books;
   RunLock lock;
@@ -42,126 +49,10 @@ struct Session {
 std::unique_ptr<Session> g_session;
 bool g_failures = false;
 
-std::string WithSeparator(std::string dir) {
-  if (!dir.empty() && dir.back() != kPathSep) dir += kPathSep;
-  return dir;
-}
-
 std::string Now() {
   const LocalTime t = Con().Now();
   return std::to_string(t.year) + "-" + TwoDigits(t.month) + "-" + TwoDigits(t.day) + " " + TwoDigits(t.hour) + ":" +
          TwoDigits(t.minute) + ":" + TwoDigits(t.second);
-}
-
-// The steps of a rollback as lines of the progress log.
-class LogStatus : public RollbackStatus {
- public:
-  explicit LogStatus(const RunHistory& run) : run_(run) {}
-  void Step(RollbackStep step, Tree tree, const std::string& rel) override {
-    const std::string path = run_.Root(tree) + rel;
-    switch (step) {
-      case RollbackStep::Restored:
-        return Line(kLogNote, Pl("Przywrócono plik ") + path);
-      case RollbackStep::Removed:
-        return Line(kLogNote, Pl("Usunięto plik ") + path);
-      case RollbackStep::RemovedDir:
-        return Line(kLogNote, Pl("Usunięto katalog ") + path);
-      case RollbackStep::RenamedBack:
-        return Line(kLogNote, Pl("Przywrócono nazwę pliku ") + path);
-      case RollbackStep::SetAside:
-        return Line(kLogNote, Pl("Plik zmieniony po przeniesieniu odłożono do _QM1920: ") + path);
-      case RollbackStep::KeptDir:
-        return Line(kLogNote, Pl("Pozostawiono katalog z innymi plikami ") + path);
-      case RollbackStep::ListFixed:
-        return Line(kLogNote, Pl("Poprawiono listę firm ") + path);
-      case RollbackStep::ListGuessed:
-        return Line(kLogError, Pl("Lista firm zmieniona przez inny program, usunięto wpis: ") + path);
-      case RollbackStep::Problem:
-        problems_ = true;
-        return Line(kLogError, Pl("Nie można przywrócić: ") + path);
-    }
-  }
-  bool Problems() const { return problems_; }
-
- private:
-  static void Line(uint8_t colour, const std::string& text) {
-    LogColour(colour);
-    LogLine(text);
-  }
-  const RunHistory& run_;
-  bool problems_ = false;
-};
-
-std::string UnitTitle(const JournalUnit& u) {
-  if (u.kind == UnitKind::Global) return Pl("DANE GLOBALNE ") + u.dir;
-  return "FIRMA " + u.name + " (" + u.dir + ")";
-}
-
-[[noreturn]] void Stop(const std::string& text, int code) {
-  ErrorBox(text);
-  ExitProgram(code);
-}
-
-// Another copy holds the installation: nothing is written, code 4.
-[[noreturn]] void StopInUse() {
-  Stop(CentredLines({Pl("Instalacja 2020 jest używana"), Pl("przez inną kopię qm19-20:"), TargetRoot}), kExitInUse);
-}
-
-bool SameRoot(std::string a, std::string b) {
-  for (std::string* s : {&a, &b}) {
-    *s = PlUpperCase(*s);
-    std::replace(s->begin(), s->end(), '\\', '/');
-    if (!s->empty() && s->back() != '/') *s += '/';
-  }
-  return a == b;
-}
-
-// The run the journal of books tells; false when there is none. Ends the
-// program when the journal cannot be read: it never leads to a change. A
-// journal lies in the 2020 root it was written for, and the 2019 root it
-// names must be the one known now before it is repaired or undone
-// (RequireSameSource): a journal copied or planted elsewhere never leads a
-// repair outside the two trees.
-bool ReadRun(FileSystem& fs, const Bookkeeping& books, RunHistory& run) {
-  std::vector<JournalRecord> records;
-  const JournalState st = ReadJournal(fs, books.JournalPath(), records);
-  if (st == JournalState::Missing) return false;
-  if (st == JournalState::Unreadable || !BuildHistory(records, run))
-    Stop(CentredLines({Pl("Dziennik przenoszenia danych"), Pl("jest uszkodzony:"), books.JournalPath(),
-                       Pl("Niczego nie zmieniono.")}),
-         kExitDeclined);
-  run.targetRoot = books.root;
-  return true;
-}
-
-// A run about to be repaired or undone must be of the 2019 root known now.
-void RequireSameSource(const RunHistory& run) {
-  if (!SameRoot(run.sourceRoot, SourceRoot))
-    Stop(CentredLines({Pl("Dziennik przenoszenia danych"), Pl("dotyczy innej instalacji 2019:"), run.sourceRoot,
-                       Pl("Niczego nie zmieniono.")}),
-         kExitDeclined);
-}
-
-// An unfinished run of this root: asked, then repaired; N ends the program.
-void RepairIfUnfinished(FileSystem& fs, const Bookkeeping& books) {
-  RunHistory run;
-  if (!ReadRun(fs, books, run) || !run.Unfinished()) return;
-  RequireSameSource(run);
-  if (!AskYesNo(10, 8, Pl("Poprzednie przenoszenie danych zostało przerwane.") + kMsgLineBreak + Pl("Naprawić teraz ?"),
-                true))
-    ExitProgram(kExitDeclined);
-  StartRunReport("naprawa przerwanego przeniesienia");
-  LogColour(kLogProgress);
-  LogLine(Pl("NAPRAWA PRZERWANEGO PRZENOSZENIA DANYCH z ") + run.startedAt);
-  for (const JournalUnit* u : run.ToRollBack()) LogLine(Pl("Wycofanie: ") + UnitTitle(*u));
-  LogStatus status(run);
-  const RepairResult result = RepairRun(fs, books, run, status, kCompanyRecSize);
-  if (result.problems || result.journalFailed || status.Problems())
-    Stop(CentredLines({Pl("Naprawa nie powiodła się w całości."), Pl("Zostanie powtórzona przy następnym"),
-                       Pl("uruchomieniu programu.")}),
-         kExitDeclined);
-  LogColour(kLogProgress);
-  LogLine(Pl("Naprawa zakończona, wycofano: ") + std::to_string(result.units));
 }
 
 // The unit as the journal on disk holds it, for its rollback.
@@ -173,8 +64,8 @@ bool RollBackCurrent(Session& s, int64_t unit) {
   const JournalUnit* u = run.Unit(unit);
   if (!u) return false;
   LogStatus status(run);
-  Rollback rollback(s.host, run, s.books, status, kCompanyRecSize);
-  if (!rollback.RollBackUnit(*u, RollbackMode::Repair) || status.Problems()) return false;
+  Rollback rollback(s.host, run, s.books, status, kCompanyListShape);
+  if (rollback.RollBackUnit(*u, RollbackMode::Repair) != UnitRollback::Done || status.Problems()) return false;
   s.journal.ForgetUnit(unit);
   return s.journal.NoteUndone(unit) == kOk;
 }
@@ -196,21 +87,6 @@ void AbandonUnit(Session& s, const std::string& title, bool byError) {
 
 }  // namespace
 
-void RepairAtStartUp() {
-  if (TargetRoot.empty()) return;
-  Bookkeeping books(WithSeparator(TargetRoot));
-  FileSystem& fs = Fs();
-  // A journal a running copy is writing is not an interrupted run.
-  if (RunLock::HeldElsewhere(fs, books)) return;
-  RunHistory run;
-  if (!ReadRun(fs, books, run) || !run.Unfinished()) return;
-  SetGuardedRoots({SourceRoot, books.root});
-  RunLock lock(fs);
-  if (lock.Acquire(books) == RunLock::Result::InUse)
-    StopInUse();
-  RepairIfUnfinished(fs, books);
-}
-
 void BeginSafeTransfer() {
   // Below the two roots nothing is read or written through a link; the
   // list and the global directory that every run writes are looked at
@@ -222,18 +98,14 @@ void BeginSafeTransfer() {
                          Pl("Niczego nie zmieniono.")}),
            kExitFailed);
   }
-  SetFileSystem(&CarriedModesOver(Fs()));
   g_session = std::make_unique<Session>(Fs(), WithSeparator(TargetRoot));
   Session& s = *g_session;
-  switch (s.lock.Acquire(s.books)) {
-    case RunLock::Result::InUse:
-      StopInUse();
-    case RunLock::Result::Failed:
-      Stop(CentredLines({Pl("Nie można założyć katalogu programu"), s.books.Dir()}), kExitFailed);
-    case RunLock::Result::Held:
-      break;
-  }
-  RepairIfUnfinished(s.host, s.books);
+  const RunLock::Result held = s.lock.Acquire(s.books);
+  if (held != RunLock::Result::Held)
+    StopLockFailed(held == RunLock::Result::InUse, s.lock.Error(), s.books.Dir(), kExitFailed);
+  RepairUnfinishedRuns(s.books.root, true);
+  SetGuardedRoots({SourceRoot, TargetRoot});
+  s.books.run = PrepareNextRun(s.books.root);
   // The report goes to the host's file system, never through the recording
   // layer, which lives no longer than the transfer.
   StartRunReport("przeniesienie danych");
@@ -254,7 +126,7 @@ void EndSafeTransfer() {
     LogColour(kLogError);
     LogLine(Pl("Błąd zapisu dziennika przenoszenia ") + s.books.JournalPath());
   }
-  if (&Fs() == &s.recorder) SetFileSystem(&s.host);
+  if (&Fs() == &s.recorder) SetFileSystem(&s.base);
   g_session.reset();
 }
 
@@ -338,152 +210,14 @@ bool EndCompanyUnit(bool converted, bool inserted) {
 }
 
 
-namespace {
-
-std::string Upper(const std::string& rel) {
-  std::string k = PlUpperCase(rel);
-  for (char& c : k)
-    if (c == '\\') c = '/';
-  return k;
-}
-
-// What a committed unit changed, as lines of the undo's list.
-void DescribeUnit(const JournalUnit& u, std::vector<std::string>& lines) {
-  lines.push_back(UnitTitle(u));
-  for (const JournalRecord& r : u.changes) {
-    const std::string tree = r.Field(1);
-    switch (r.kind) {
-      case RecordKind::MakeDir:
-        lines.push_back(Pl("  utworzony katalog ") + tree + ": " + r.Field(2));
-        break;
-      case RecordKind::NewFile:
-        lines.push_back(Pl("  utworzony plik ") + tree + ": " + r.Field(2));
-        break;
-      case RecordKind::Saved:
-        lines.push_back(Pl("  zmieniony plik ") + tree + ": " + r.Field(2));
-        break;
-      case RecordKind::Renamed:
-        lines.push_back(Pl("  zmiana nazwy ") + tree + ": " + r.Field(2) + " -> " + r.Field(3));
-        break;
-      case RecordKind::Insert:
-        lines.push_back(Pl("  wpis w liście firm ") + r.Field(1));
-        break;
-      default:
-        break;
-    }
-  }
-}
-
-// Every file below dir, as paths relative to root.
-void FilesBelow(FileSystem& fs, const std::string& root, const std::string& rel, std::vector<std::string>& out) {
-  FindEntry e;
-  FindHandle fh;
-  std::vector<std::pair<std::string, bool>> entries;
-  int rc = fs.FindFirst(root + rel + kPathSep + "*.*", kAttrAll, e, fh);
-  while (rc == kOk) {
-    if (e.name != "." && e.name != "..") entries.emplace_back(e.name, (e.attr & kAttrDirectory) != 0);
-    rc = fs.FindNext(fh, e);
-  }
-  fh.reset();
-  for (const auto& [name, isDir] : entries) {
-    const std::string child = rel + kPathSep + name;
-    if (isDir) FilesBelow(fs, root, child, out);
-    else out.push_back(child);
-  }
-}
-
-// Files the committed units left that are no longer as they left them, and
-// files that appeared since in the directories they made.
-std::vector<std::string> ChangedSinceRun(FileSystem& fs, const RunHistory& run, const Bookkeeping& books) {
-  std::vector<std::string> out;
-  LogStatus quiet(run);
-  Rollback rollback(fs, run, books, quiet, kCompanyRecSize);
-  for (const JournalUnit* u : run.Committed()) {
-    std::vector<std::string> made;
-    for (const JournalRecord& r : u->changes) {
-      Tree tree;
-      if (!ParseTree(r.Field(1), tree)) continue;
-      if (r.kind == RecordKind::NewFile) made.push_back(Upper(r.Field(2)));
-      if (r.kind != RecordKind::Final) continue;
-      bool exists = false;
-      if (!rollback.AsCommitted(*u, tree, r.Field(2), exists))
-        out.push_back((exists ? Pl("zmieniony: ") : Pl("usunięty: ")) + rollback.FullPath(tree, r.Field(2)));
-    }
-    for (const JournalRecord& r : u->changes) {
-      Tree tree;
-      if (r.kind != RecordKind::MakeDir || !ParseTree(r.Field(1), tree)) continue;
-      std::vector<std::string> files;
-      FilesBelow(fs, run.Root(tree), r.Field(2), files);
-      for (const std::string& f : files)
-        if (std::find(made.begin(), made.end(), Upper(f)) == made.end())
-          out.push_back(Pl("nowy plik: ") + run.Root(tree) + f);
-    }
-  }
-  return out;
-}
-
-}  // namespace
-
-void RunUndo() {
-  Bookkeeping books(WithSeparator(TargetRoot));
-  FileSystem& fs = Fs();
-  RunHistory run;
-  if (!ReadRun(fs, books, run))
-    Stop(CentredLines({Pl("Brak zapisu przeniesienia danych"), Pl("do cofnięcia:"), books.JournalPath()}),
-         kExitDeclined);
-  SetGuardedRoots({SourceRoot, books.root});
-  RunLock lock(fs);
-  if (lock.Acquire(books) != RunLock::Result::Held) StopInUse();
-  StartRunReport("cofnięcie przeniesienia");
-  RepairIfUnfinished(fs, books);
-  ReadRun(fs, books, run);
-  RequireSameSource(run);
-  if (run.Committed().empty())
-    Stop(CentredLines({Pl("Ostatnie przeniesienie danych"), Pl("nie ma nic do cofnięcia.")}), kExitDeclined);
-  std::vector<std::string> lines;
-  lines.push_back(run.sourceRoot + " -> " + run.targetRoot);
-  for (const JournalUnit& u : run.units) {
-    if (u.kind == UnitKind::Run) {
-      for (const JournalRecord& r : u.changes)
-        if (r.kind == RecordKind::NewFile) lines.push_back(Pl("Lista firm utworzona: ") + r.Field(2));
-    } else if (u.done && !u.undone) {
-      DescribeUnit(u, lines);
-    }
-  }
-  ShowLines(Pl(" COFNIĘCIE PRZENIESIENIA "), lines, Pl("Przeniesienie z ") + run.startedAt + ":");
-  if (!AskYesNo(10, 8, Pl("Cofnąć to przeniesienie danych ?"), false)) ExitProgram(kExitDeclined);
-  const std::vector<std::string> changed = ChangedSinceRun(fs, run, books);
-  if (!changed.empty()) {
-    ShowLines(Pl(" ZMIENIONE PO PRZENIESIENIU "), changed, Pl("Pliki zmienione po przeniesieniu:"));
-    if (!AskYesNo(10, 8,
-                  Pl("Zmienione pliki zostaną odłożone do _QM1920.") + kMsgLineBreak + Pl("Cofnąć mimo to ?"),
-                  false))
-      ExitProgram(kExitDeclined);
-  }
-  LogColour(kLogProgress);
-  LogLine(Pl("COFNIĘCIE PRZENIESIENIA DANYCH z ") + run.startedAt);
-  LogStatus status(run);
-  const RepairResult result = UndoRun(fs, books, run, status, kCompanyRecSize);
-  if (result.problems || result.journalFailed || status.Problems())
-    Stop(CentredLines({Pl("Cofnięcie nie powiodło się w całości."), Pl("Zostanie dokończone przy następnym"),
-                       Pl("uruchomieniu programu.")}),
-         kExitFailed);
-  LogColour(kLogProgress);
-  LogLine(Pl("Cofnięto przeniesienie danych, firm: ") + std::to_string(result.units) +
-          Pl(", wpisów listy firm: ") + std::to_string(result.listRecords));
-  LogLine("");
-  LogWrite("Nacisnij Enter");
-  WaitKey();
-  ExitProgram(kExitDone);
-}
-
 bool RunHadFailures() { return g_failures; }
 
 void ResetSafeTransfer() {
-  if (g_session && &Fs() == &g_session->recorder) SetFileSystem(&g_session->host);
+  if (g_session && &Fs() == &g_session->recorder) SetFileSystem(&g_session->base);
   g_session.reset();
   g_failures = false;
   SetGuardedRoots({});
+  ResetRecovery();
 }
 
 }  // namespace qm

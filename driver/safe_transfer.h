@@ -3,7 +3,8 @@
 // trees (journal/); each unit -- the global phase, each company -- is
 // committed once its files are on disk and its list record is in, or rolled
 // back when anything of it failed. An interrupted run is repaired at the
-// next start, after a question; /COFNIJ takes the last finished run back.
+// next start, after a question; /COFNIJ takes the finished runs back, the
+// latest first (driver/recovery.cpp).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -12,9 +13,15 @@
 
 namespace qm {
 
-// Start-up, before page 1: when the journal of the 2020 root known now
-// shows an unfinished run, asks and repairs it (or ends with code 5).
+// Start-up, before page 1: when a journal of the 2020 root known now shows
+// an unfinished run, asks and repairs it (or ends with code 5).
 void RepairAtStartUp();
+// Where the 2019 root came from: the path file named it for the 2020 root
+// in use (a repair or an undo then asks before it works on another); and
+// the root known at start, so that one changed on page 1 counts as given
+// at F5.
+void NoteSourceRootGiven(bool given);
+void NoteStartSourceRoot();
 
 // F5 on page 4, before anything is written: the lock (code 4 when another
 // copy holds it), the repair question for the root chosen on page 1, a new
@@ -46,8 +53,10 @@ void SetCompanyListFile(const std::string& path);
 // ends with code 1.
 bool RunHadFailures();
 
-// /COFNIJ: lists what the last finished run changed, asks, and puts both
-// trees back. Ends the program (0 after an undo, 5 when declined).
+// /COFNIJ: lists what the latest run not yet undone changed, asks, and
+// puts both trees back. Ends the program (0 after an undo, 1 when files
+// whose copies are lost stay as they are, 5 when declined or there is
+// nothing to undo).
 [[noreturn]] void RunUndo();
 
 void ResetSafeTransfer();  // tests

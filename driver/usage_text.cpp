@@ -32,10 +32,11 @@ Opcje i przełączniki (wielkość liter bez znaczenia, "/" albo "-" na początk
   /EXC, /LFN        przyjmowane dla zgodności z programem księgowym;
                     przenoszenie danych z nich nie korzysta
   /COFNIJ, -COFNIJ, --undo
-                    cofnięcie ostatniego zakończonego przenoszenia w
-                    instalacji 2020 (z argumentu albo z qm19-20.PTH), bez
-                    kreatora: lista zmian, pytanie Tak/Nie, a po "Tak" oba
-                    katalogi wracają do stanu sprzed tamtego przenoszenia
+                    cofnięcie ostatniego niecofniętego przenoszenia (kolejne
+                    cofa poprzednie) w instalacji 2020 z argumentu, a bez
+                    niego z qm19-20.PTH, bez kreatora: lista zmian, pytanie
+                    Tak/Nie, a po "Tak" oba katalogi wracają do stanu sprzed
+                    tamtego przenoszenia
   Inna opcja zaczynająca się od "--" kończy program z kodem 2.
 
 Zmienne środowiska:
@@ -67,8 +68,10 @@ Pliki programu (nazwa jak nazwa programu):
 
 W instalacji 2020 program prowadzi katalog _QM1920:
   qm19-20.LCK       blokada: jedna kopia programu na instalację od F5 do końca
-  PRZEBIEG.QMJ      dziennik przebiegu: każda zmiana zapisana, zanim nastąpi
-  KOPIE/            kopie plików sprzed zmian, do następnego przebiegu
+  P0001/, P0002/   katalog każdego przebiegu, do jego cofnięcia albo usunięcia:
+    PRZEBIEG.QMJ    dziennik przebiegu: każda zmiana zapisana, zanim nastąpi
+    KOPIE/          kopie plików sprzed zmian
+  ZMIENIONE/        pliki zmienione po przeniesieniu, odłożone przez cofnięcie
   RAPORT-RRRRMMDD-GGMMSS.TXT
                     raport każdego przebiegu, naprawy i cofnięcia (UTF-8):
                     opcje, firmy, wiersze postępu, pytania z odpowiedziami,
@@ -80,11 +83,14 @@ W instalacji 2020 program prowadzi katalog _QM1920:
 Kody wyjścia:
   0    koniec pracy albo rezygnacja przed przenoszeniem
   1    koniec pracy, ale firma lub dane globalne nie zostały przeniesione
-       albo zostały wycofane z powodu błędu pliku
-  2    nie można zacząć (brak terminala, zły wiersz poleceń, nieznana opcja)
+       albo zostały wycofane z powodu błędu pliku; cofnięcie, po którym pliki
+       bez kopii zapasowej zostały, jakie były
+  2    nie można zacząć (brak terminala, zły wiersz poleceń, nieznana opcja;
+       brak prawa zapisu w _QM1920 przy naprawie albo cofnięciu)
   3    skrypt klawiszy (QMKEYS) się skończył
   4    instalację 2020 obsługuje inna kopia qm19-20
-  5    odmowa naprawy lub cofnięcia albo nieczytelny dziennik przebiegu
+  5    odmowa naprawy lub cofnięcia albo nieczytelny dziennik przebiegu,
+       albo nie ma czego cofać
   255  poważny błąd wejścia-wyjścia
 
 Pełny opis: podręcznik PODRECZNIK.md (w systemie: /usr/share/doc/qm19-20),

@@ -1,5 +1,6 @@
 #include "journal/bookkeeping.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -11,7 +12,57 @@ constexpr uint64_t kLockLength = 1;
 
 bool Missing(int rc) { return rc == kErrFileNotFound || rc == kErrPathNotFound; }
 
+// "P" and four digits or more.
+int RunOfName(const std::string& name) {
+  if (name.size() < 5 || name.size() > 9 || (name[0] != 'P' && name[0] != 'p')) return 0;
+  int n = 0;
+  for (size_t i = 1; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
+}
+
+bool FileThere(FileSystem& fs, const std::string& path) {
+  FindEntry e;
+  FindHandle fh;
+  return fs.FindFirst(path, kAttrAnyFile, e, fh) == kOk && (e.attr & kAttrDirectory) == 0;
+}
+
 }  // namespace
+
+std::string Bookkeeping::RunDir() const { return run > 0 ? Dir() + kPathSep + RunDirName(run) : Dir(); }
+
+std::string RunDirName(int run) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "P%04d", run);
+  return buf;
+}
+
+std::vector<int> KeptRuns(FileSystem& fs, const std::string& root) {
+  const Bookkeeping books(root);
+  std::vector<int> runs;
+  if (FileThere(fs, books.JournalPath())) runs.push_back(0);
+  FindEntry e;
+  FindHandle fh;
+  std::vector<int> numbered;
+  for (int rc = fs.FindFirst(books.Dir() + kPathSep + "P*", kAttrAll, e, fh); rc == kOk; rc = fs.FindNext(fh, e)) {
+    const int n = RunOfName(e.name);
+    if (n > 0 && (e.attr & kAttrDirectory) && !e.link) numbered.push_back(n);
+  }
+  std::sort(numbered.begin(), numbered.end());
+  numbered.erase(std::unique(numbered.begin(), numbered.end()), numbered.end());
+  runs.insert(runs.end(), numbered.begin(), numbered.end());
+  return runs;
+}
+
+void RemoveEmptyRun(FileSystem& fs, const Bookkeeping& books) {
+  if (books.run <= 0) return;
+  const int rc = fs.RemoveDir(books.BackupDir());
+  if (rc != kOk && !Missing(rc)) return;
+  fs.Remove(books.JournalPath());
+  fs.RemoveDir(books.RunDir());
+}
 
 std::string BackupName(int number) {
   char buf[16];
@@ -28,16 +79,16 @@ bool IsBackupName(const std::string& name) {
 
 RunLock::Result RunLock::Acquire(const Bookkeeping& books) {
   Release();
-  int rc = fs_.MakeDir(books.Dir());
-  if (rc != kOk && rc != kErrAlreadyExists) return Result::Failed;
+  error_ = fs_.MakeDir(books.Dir());
+  if (error_ != kOk && error_ != kErrAlreadyExists) return Result::Failed;
   FileHandle h = kNoHandle;
-  rc = fs_.Open(books.LockPath(), kAccessReadWrite | kShareDenyNone, h);
-  if (Missing(rc)) rc = fs_.Create(books.LockPath(), h);
-  if (rc != kOk) return rc == kErrSharingViolation ? Result::InUse : Result::Failed;
-  rc = fs_.Lock(h, kLockOffset, kLockLength);
-  if (rc != kOk) {
+  error_ = fs_.Open(books.LockPath(), kAccessReadWrite | kShareDenyNone, h);
+  if (Missing(error_)) error_ = fs_.Create(books.LockPath(), h);
+  if (error_ != kOk) return error_ == kErrSharingViolation ? Result::InUse : Result::Failed;
+  error_ = fs_.Lock(h, kLockOffset, kLockLength);
+  if (error_ != kOk) {
     fs_.Close(h);
-    return rc == kErrLockViolation ? Result::InUse : Result::Failed;
+    return error_ == kErrLockViolation ? Result::InUse : Result::Failed;
   }
   h_ = h;
   return Result::Held;
@@ -48,36 +99,6 @@ void RunLock::Release() {
   fs_.Unlock(h_, kLockOffset, kLockLength);
   fs_.Close(h_);
   h_ = kNoHandle;
-}
-
-bool RunLock::HeldElsewhere(FileSystem& fs, const Bookkeeping& books) {
-  FileHandle h = kNoHandle;
-  if (fs.Open(books.LockPath(), kAccessReadWrite | kShareDenyNone, h) != kOk) return false;
-  const int rc = fs.Lock(h, kLockOffset, kLockLength);
-  if (rc == kOk) fs.Unlock(h, kLockOffset, kLockLength);
-  fs.Close(h);
-  return rc == kErrLockViolation;
-}
-
-int RemoveFilesAndDir(FileSystem& fs, const std::string& dir) {
-  FindEntry e;
-  FindHandle fh;
-  std::vector<std::string> names;
-  int rc = fs.FindFirst(dir + kPathSep + "*.*", kAttrAnyFile, e, fh);
-  if (Missing(rc)) return kOk;
-  while (rc == kOk) {
-    if ((e.attr & kAttrDirectory) == 0) names.push_back(e.name);
-    rc = fs.FindNext(fh, e);
-  }
-  fh.reset();
-  int result = kOk;
-  for (const std::string& n : names) {
-    rc = fs.Remove(dir + kPathSep + n);
-    if (rc != kOk && !Missing(rc) && result == kOk) result = rc;
-  }
-  rc = fs.RemoveDir(dir);
-  if (rc != kOk && !Missing(rc) && rc != kErrDirNotEmpty && result == kOk) result = rc;
-  return result;
 }
 
 }  // namespace qm

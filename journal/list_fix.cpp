@@ -95,6 +95,11 @@ size_t Find(const Records& list, size_t recSize, const uint8_t* rec) {
 
 }  // namespace
 
+std::string ListShape::Dir(const uint8_t* rec) const {
+  const size_t n = std::min<size_t>(rec[dirOff], dirCap);
+  return std::string(reinterpret_cast<const char*>(rec + dirOff + 1), n);
+}
+
 bool HashOfRecords(FileSystem& fs, FileHandle h, size_t recSize, int64_t count, uint64_t& hash) {
   ContentHash sum;
   std::vector<uint8_t> buf(64 * 1024 / recSize * recSize);

@@ -13,6 +13,16 @@
 
 namespace qm {
 
+// Where a record of the company list names its company: the record's size
+// and its directory field (a length byte, then up to cap characters).
+struct ListShape {
+  size_t recSize = 0;
+  size_t dirOff = 0;
+  size_t dirCap = 0;
+  // The directory a record names, as written.
+  std::string Dir(const uint8_t* rec) const;
+};
+
 struct ListInsertion {
   int64_t countBefore = 0;
   uint64_t hashBefore = 0;

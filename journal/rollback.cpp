@@ -113,9 +113,21 @@ int CopyFileContents(FileSystem& fs, const std::string& from, const std::string&
   return rc != kOk ? rc : crc;
 }
 
+std::string FreeName(FileSystem& fs, const std::string& dir, const std::string& name) {
+  std::string free = name;
+  for (int k = 2; PathExists(fs, dir + kPathSep + free); ++k) free = name + "." + std::to_string(k);
+  return free;
+}
+
 Rollback::Rollback(FileSystem& fs, const RunHistory& run, const Bookkeeping& books, RollbackStatus& status,
-                   size_t listRecSize)
-    : fs_(fs), run_(run), books_(books), status_(status), listRecSize_(listRecSize) {}
+                   const ListShape& list)
+    : fs_(fs), run_(run), books_(books), status_(status), list_(list) {}
+
+void Rollback::Report(RollbackStep step, Tree tree, const std::string& rel) {
+  if (step == RollbackStep::Problem) failed_ = true;
+  if (step == RollbackStep::Lost) lost_ = true;
+  status_.Step(step, tree, rel);
+}
 
 std::string Rollback::FullPath(Tree tree, const std::string& rel) const { return run_.Root(tree) + HostRel(rel); }
 
@@ -133,10 +145,22 @@ bool Rollback::AsCommitted(const JournalUnit& unit, Tree tree, const std::string
   return true;
 }
 
-bool Rollback::RollBackUnit(const JournalUnit& unit, RollbackMode mode) {
-  bool ok = true;
-  for (auto it = unit.changes.rbegin(); it != unit.changes.rend(); ++it) ok = UndoChange(unit, *it, mode) && ok;
-  return ok;
+UnitRollback Rollback::RollBackUnit(const JournalUnit& unit, RollbackMode mode) {
+  failed_ = lost_ = false;
+  for (auto it = unit.changes.rbegin(); it != unit.changes.rend(); ++it) UndoChange(unit, *it, mode);
+  return failed_ ? UnitRollback::Failed : lost_ ? UnitRollback::PartLost : UnitRollback::Done;
+}
+
+bool Rollback::CopyUsable(const JournalRecord& saved) const {
+  Tree tree = Tree::Target;
+  uint64_t hash = 0;
+  if (!ParseTree(saved.Field(1), tree) || !IsBackupName(saved.Field(3)) || !ParseHashText(saved.Field(5), hash))
+    return false;
+  int64_t size = 0;
+  uint64_t got = 0;
+  for (const std::string& path : {FullPath(tree, saved.Field(2)), books_.BackupPath(saved.Field(3))})
+    if (HashFile(fs_, path, size, got) && size == saved.Number(4) && got == hash) return true;
+  return false;
 }
 
 bool Rollback::UndoChange(const JournalUnit& unit, const JournalRecord& r, RollbackMode mode) {
@@ -149,9 +173,9 @@ bool Rollback::UndoChange(const JournalUnit& unit, const JournalRecord& r, Rollb
       if (!PathExists(fs_, path, &isDir) || !isDir) return true;
       if (mode == RollbackMode::Repair) return RemoveTree(path, tree);
       const int rc = fs_.RemoveDir(path);
-      if (rc == kOk) status_.Step(RollbackStep::RemovedDir, tree, r.Field(2));
-      else if (rc == kErrDirNotEmpty) status_.Step(RollbackStep::KeptDir, tree, r.Field(2));
-      else status_.Step(RollbackStep::Problem, tree, r.Field(2));
+      if (rc == kOk) Report(RollbackStep::RemovedDir, tree, r.Field(2));
+      else if (rc == kErrDirNotEmpty) Report(RollbackStep::KeptDir, tree, r.Field(2));
+      else Report(RollbackStep::Problem, tree, r.Field(2));
       return rc == kOk || rc == kErrDirNotEmpty;
     }
     case RecordKind::NewFile:
@@ -159,7 +183,7 @@ bool Rollback::UndoChange(const JournalUnit& unit, const JournalRecord& r, Rollb
     case RecordKind::Saved: {
       uint64_t hash = 0;
       if (!IsBackupName(r.Field(3)) || !ParseHashText(r.Field(5), hash)) {
-        status_.Step(RollbackStep::Problem, tree, r.Field(2));
+        Report(RollbackStep::Lost, tree, r.Field(2));
         return false;
       }
       return RestoreCopy(unit, tree, r.Field(2), r.Field(3), r.Number(4), hash, mode);
@@ -169,14 +193,14 @@ bool Rollback::UndoChange(const JournalUnit& unit, const JournalRecord& r, Rollb
       const std::string to = FullPath(tree, r.Field(3));
       if (PathExists(fs_, from)) return true;
       if (!PathExists(fs_, to)) {
-        status_.Step(RollbackStep::Problem, tree, r.Field(3));
+        Report(RollbackStep::Lost, tree, r.Field(2));
         return false;
       }
       if (fs_.Rename(to, from) != kOk) {
-        status_.Step(RollbackStep::Problem, tree, r.Field(3));
+        Report(RollbackStep::Problem, tree, r.Field(3));
         return false;
       }
-      status_.Step(RollbackStep::RenamedBack, tree, r.Field(2));
+      Report(RollbackStep::RenamedBack, tree, r.Field(2));
       return true;
     }
     case RecordKind::Insert: {
@@ -186,13 +210,13 @@ bool Rollback::UndoChange(const JournalUnit& unit, const JournalRecord& r, Rollb
       ListInsertion ins;
       ins.countBefore = r.Number(2);
       if (!ParseHashText(r.Field(3), ins.hashBefore) || !ParseHexBytes(r.Field(4), ins.record)) {
-        status_.Step(RollbackStep::Problem, Tree::Target, r.Field(1));
+        Report(RollbackStep::Lost, Tree::Target, r.Field(1));
         return false;
       }
-      const ListFix fix = UndoInsertion(fs_, FullPath(Tree::Target, r.Field(1)), listRecSize_, ins);
-      if (fix == ListFix::Undone) status_.Step(RollbackStep::ListFixed, Tree::Target, r.Field(1));
-      if (fix == ListFix::Guessed) status_.Step(RollbackStep::ListGuessed, Tree::Target, r.Field(1));
-      if (fix == ListFix::Failed) status_.Step(RollbackStep::Problem, Tree::Target, r.Field(1));
+      const ListFix fix = UndoInsertion(fs_, FullPath(Tree::Target, r.Field(1)), list_.recSize, ins);
+      if (fix == ListFix::Undone) Report(RollbackStep::ListFixed, Tree::Target, r.Field(1));
+      if (fix == ListFix::Guessed) Report(RollbackStep::ListGuessed, Tree::Target, r.Field(1));
+      if (fix == ListFix::Failed) Report(RollbackStep::Problem, Tree::Target, r.Field(1));
       return fix != ListFix::Failed;
     }
     default:
@@ -203,36 +227,44 @@ bool Rollback::UndoChange(const JournalUnit& unit, const JournalRecord& r, Rollb
 bool Rollback::SetAside(const JournalUnit& unit, Tree tree, const std::string& rel) {
   const int rc = fs_.MakeDir(books_.SetAsideDir());
   if (rc != kOk && rc != kErrAlreadyExists) return false;
-  const std::string aside = books_.SetAsideDir() + kPathSep + FlatName(unit.number, rel);
+  // Never over a copy an earlier undo set aside.
+  const std::string aside =
+      books_.SetAsideDir() + kPathSep + FreeName(fs_, books_.SetAsideDir(), FlatName(unit.number, rel));
   if (CopyFileContents(fs_, FullPath(tree, rel), aside) != kOk) return false;
-  status_.Step(RollbackStep::SetAside, tree, rel);
+  // The copy's name on disk before the file it keeps is overwritten or
+  // removed (a flush takes the data, not the name).
+  const int synced = fs_.SyncVolume(books_.root);
+  if (synced != kOk && synced != kErrNotSupported) return false;
+  Report(RollbackStep::SetAside, tree, rel);
   return true;
 }
 
 bool Rollback::RestoreCopy(const JournalUnit& unit, Tree tree, const std::string& rel, const std::string& backup,
                            int64_t size, uint64_t hash, RollbackMode mode) {
+  // A file as it was before the run needs no copy: a power cut may have
+  // kept the note and lost the copy, but then the file was not changed yet.
+  const std::string path = FullPath(tree, rel);
+  int64_t curSize = 0;
+  uint64_t curHash = 0;
+  if (HashFile(fs_, path, curSize, curHash) && curSize == size && curHash == hash) return true;
   const std::string copy = books_.BackupPath(backup);
   int64_t copySize = 0;
   uint64_t copyHash = 0;
   // A copy that is not the one the journal names would put wrong data back.
   if (!HashFile(fs_, copy, copySize, copyHash) || copySize != size || copyHash != hash) {
-    status_.Step(RollbackStep::Problem, tree, rel);
+    Report(RollbackStep::Lost, tree, rel);
     return false;
   }
-  const std::string path = FullPath(tree, rel);
-  int64_t curSize = 0;
-  uint64_t curHash = 0;
-  if (HashFile(fs_, path, curSize, curHash) && curSize == size && curHash == hash) return true;
   bool exists = false;
   if (mode == RollbackMode::Undo && !AsCommitted(unit, tree, rel, exists) && exists && !SetAside(unit, tree, rel)) {
-    status_.Step(RollbackStep::Problem, tree, rel);
+    Report(RollbackStep::Problem, tree, rel);
     return false;
   }
   if (OverwriteWith(fs_, copy, path) != kOk) {
-    status_.Step(RollbackStep::Problem, tree, rel);
+    Report(RollbackStep::Problem, tree, rel);
     return false;
   }
-  status_.Step(RollbackStep::Restored, tree, rel);
+  Report(RollbackStep::Restored, tree, rel);
   return true;
 }
 
@@ -242,15 +274,15 @@ bool Rollback::RemoveMade(const JournalUnit& unit, Tree tree, const std::string&
   if (!PathExists(fs_, path, &isDir) || isDir) return true;
   bool exists = false;
   if (mode == RollbackMode::Undo && !AsCommitted(unit, tree, rel, exists) && exists && !SetAside(unit, tree, rel)) {
-    status_.Step(RollbackStep::Problem, tree, rel);
+    Report(RollbackStep::Problem, tree, rel);
     return false;
   }
   const int rc = fs_.Remove(path);
   if (rc != kOk && !Missing(rc)) {
-    status_.Step(RollbackStep::Problem, tree, rel);
+    Report(RollbackStep::Problem, tree, rel);
     return false;
   }
-  status_.Step(RollbackStep::Removed, tree, rel);
+  Report(RollbackStep::Removed, tree, rel);
   return true;
 }
 
@@ -272,17 +304,17 @@ bool Rollback::RemoveTree(const std::string& path, Tree tree) {
     if (isDir) {
       ok = RemoveTree(child, tree) && ok;
     } else if (fs_.Remove(child) != kOk) {
-      status_.Step(RollbackStep::Problem, tree, rel + kPathSep + name);
+      Report(RollbackStep::Problem, tree, rel + kPathSep + name);
       ok = false;
     }
   }
   if (!ok) return false;
   rc = fs_.RemoveDir(path);
   if (rc != kOk && !Missing(rc)) {
-    status_.Step(RollbackStep::Problem, tree, rel);
+    Report(RollbackStep::Problem, tree, rel);
     return false;
   }
-  status_.Step(RollbackStep::RemovedDir, tree, rel);
+  Report(RollbackStep::RemovedDir, tree, rel);
   return true;
 }
 

@@ -3,7 +3,8 @@
 // the unit made removed, the company list as it was. A repair rolls back
 // what an interrupted run left unfinished; an undo takes back a finished
 // run. Every step is safe to repeat, so a rollback cut off by another kill
-// is finished by the next start.
+// is finished by the next start. A step that fails does not stop the
+// others: everything that can be put back is.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -25,7 +26,10 @@ enum class RollbackStep {
   KeptDir,      // a directory the unit made, kept: it holds files the run did not make
   ListFixed,    // the company list as it was
   ListGuessed,  // the company list had changed otherwise: the run's record taken out
-  Problem,      // something could not be put back; path says what
+  Problem,      // something could not be put back; path says what (a later try may)
+  Lost,         // cannot be put back, and trying again would not help: a changed file
+                // whose copy is missing or not the one noted, a renamed file under
+                // neither name, a record that makes no sense; left as it is
 };
 
 class RollbackStatus {
@@ -39,13 +43,21 @@ enum class RollbackMode {
   Undo,    // the unit was committed: only what its records name is taken back
 };
 
+enum class UnitRollback {
+  Done,        // everything put back
+  PartLost,    // everything but what is lost (RollbackStep::Lost)
+  Failed,      // something could not be put back: to be tried again
+};
+
 class Rollback {
  public:
   Rollback(FileSystem& fs, const RunHistory& run, const Bookkeeping& books, RollbackStatus& status,
-           size_t listRecSize);
+           const ListShape& list);
 
-  // False when something could not be put back.
-  bool RollBackUnit(const JournalUnit& unit, RollbackMode mode);
+  UnitRollback RollBackUnit(const JournalUnit& unit, RollbackMode mode);
+  // Whether the copy a Saved record names is there as noted, or not needed
+  // (the file is as it was before the run).
+  bool CopyUsable(const JournalRecord& saved) const;
 
   // The full path of a journal path.
   std::string FullPath(Tree tree, const std::string& rel) const;
@@ -60,13 +72,19 @@ class Rollback {
   bool RemoveMade(const JournalUnit& unit, Tree tree, const std::string& rel, RollbackMode mode);
   bool RemoveTree(const std::string& path, Tree tree);
   bool SetAside(const JournalUnit& unit, Tree tree, const std::string& rel);
+  // The step reported, and remembered for the unit's outcome.
+  void Report(RollbackStep step, Tree tree, const std::string& rel);
 
   FileSystem& fs_;
   const RunHistory& run_;
   const Bookkeeping& books_;
   RollbackStatus& status_;
-  size_t listRecSize_;
+  ListShape list_;
+  bool failed_ = false, lost_ = false;
 };
+
+// A name in dir no file has yet: name itself, else name.2, name.3, ...
+std::string FreeName(FileSystem& fs, const std::string& dir, const std::string& name);
 
 // Hands a file's contents to `piece` a block at a time; false when it
 // cannot be opened or read to its end.

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "base/content_hash.h"
+#include "base/polish.h"
+#include "journal/bookkeeping.h"
 
 namespace qm {
 namespace {
@@ -17,23 +19,25 @@ bool KindOf(const std::string& word, UnitKind& k) {
   return false;
 }
 
+// A path of a tree a change may name: inside it, and in the 2020 tree not
+// in the bookkeeping directory (a repair would otherwise remove the copies
+// it restores from).
+bool SafeIn(Tree t, const std::string& rel) { return SafeJournalPath(rel) && (t == Tree::Source || !InBookkeeping(rel)); }
+
 // The fields of a change that are paths in a tree: from field 2 on for the
 // tree-bound kinds, field 1 for an insertion (the list, in the 2020 tree).
 bool PathsSafe(const JournalRecord& r) {
+  Tree t = Tree::Target;
   switch (r.kind) {
     case RecordKind::MakeDir:
     case RecordKind::NewFile:
     case RecordKind::Saved:
-    case RecordKind::Final: {
-      Tree t;
-      return ParseTree(r.Field(1), t) && SafeJournalPath(r.Field(2));
-    }
-    case RecordKind::Renamed: {
-      Tree t;
-      return ParseTree(r.Field(1), t) && SafeJournalPath(r.Field(2)) && SafeJournalPath(r.Field(3));
-    }
+    case RecordKind::Final:
+      return ParseTree(r.Field(1), t) && SafeIn(t, r.Field(2));
+    case RecordKind::Renamed:
+      return ParseTree(r.Field(1), t) && SafeIn(t, r.Field(2)) && SafeIn(t, r.Field(3));
     case RecordKind::Insert:
-      return SafeJournalPath(r.Field(1));
+      return SafeIn(Tree::Target, r.Field(1));
     default:
       return true;
   }
@@ -95,6 +99,18 @@ bool SafeJournalPath(const std::string& rel) {
   }
 }
 
+bool InBookkeeping(const std::string& rel) {
+  const size_t sep = rel.find_first_of("/\\");
+  return PlUpperCase(rel.substr(0, sep)) == PlUpperCase(kBookkeepingName);
+}
+
+std::vector<std::string> RunHistory::CommittedNames() const {
+  std::vector<std::string> out;
+  for (const JournalUnit& u : units)
+    if (u.kind == UnitKind::Company && u.done && !u.undone) out.push_back(u.name);
+  return out;
+}
+
 std::vector<const JournalUnit*> RunHistory::ToRollBack() const {
   std::vector<const JournalUnit*> out;
   for (auto it = units.rbegin(); it != units.rend(); ++it) {
@@ -118,17 +134,22 @@ const JournalUnit* RunHistory::Unit(int64_t number) const {
   return nullptr;
 }
 
-bool BuildHistory(const std::vector<JournalRecord>& records, RunHistory& run) {
+bool BuildHistory(const std::vector<JournalRecord>& records, RunHistory& run, bool damaged) {
   run = RunHistory();
-  if (records.empty() || records.front().kind != RecordKind::Run) return false;
-  const JournalRecord& head = records.front();
-  run.version = head.Field(0);
-  run.startedAt = head.Field(1);
-  run.sourceRoot = head.Field(2);
-  run.targetRoot = head.Field(3);
-  if (run.sourceRoot.empty() || run.targetRoot.empty()) return false;
+  run.damaged = damaged;
+  if (records.empty() || (records.front().kind != RecordKind::Run && !damaged)) return false;
+  size_t first = 0;
+  if (records.front().kind == RecordKind::Run) {
+    const JournalRecord& head = records.front();
+    run.version = head.Field(0);
+    run.startedAt = head.Field(1);
+    run.sourceRoot = head.Field(2);
+    run.targetRoot = head.Field(3);
+    if (run.sourceRoot.empty() || run.targetRoot.empty()) return false;
+    first = 1;
+  }
   run.units.push_back(JournalUnit{});
-  for (size_t i = 1; i < records.size(); ++i) {
+  for (size_t i = first; i < records.size(); ++i) {
     const JournalRecord& r = records[i];
     if (r.kind == RecordKind::Run) return false;
     if (r.kind == RecordKind::End) {
@@ -142,7 +163,8 @@ bool BuildHistory(const std::vector<JournalRecord>& records, RunHistory& run) {
     }
     if (r.kind == RecordKind::ListWrite) {
       uint64_t hash = 0;
-      if (!SafeJournalPath(r.Field(1)) || !IsBackupLikeName(r.Field(2)) || !ParseHashText(r.Field(4), hash)) return false;
+      if (!SafeIn(Tree::Target, r.Field(1)) || !IsBackupLikeName(r.Field(2)) || !ParseHashText(r.Field(4), hash))
+        return false;
       run.listWrite = r;
       run.listWritten = false;
       continue;
@@ -157,13 +179,24 @@ bool BuildHistory(const std::vector<JournalRecord>& records, RunHistory& run) {
       u.number = n;
       if (n <= 0 || run.Unit(n) || !KindOf(r.Field(1), u.kind) || u.kind == UnitKind::Run) return false;
       u.dir = r.Field(2);
+      if (!u.dir.empty() && !SafeIn(Tree::Target, u.dir)) return false;
       u.name = r.Field(3);
       u.dirExisted = r.Field(4) == "1";
       run.units.push_back(std::move(u));
       continue;
     }
     auto unit = std::find_if(run.units.begin(), run.units.end(), [n](const JournalUnit& u) { return u.number == n; });
-    if (unit == run.units.end() || r.Field(0).empty()) return false;
+    if (r.Field(0).empty()) return false;
+    if (unit == run.units.end()) {
+      if (!damaged || n <= 0) return false;
+      // Its unit record was in the damaged part: a unit of its own, with
+      // nothing known but what it changed.
+      JournalUnit u;
+      u.number = n;
+      u.kind = UnitKind::Company;
+      run.units.push_back(std::move(u));
+      unit = run.units.end() - 1;
+    }
     if (IsChange(r.kind)) {
       if (!PathsSafe(r) || !ChangeOfThisProgram(r)) return false;
       unit->changes.push_back(r);

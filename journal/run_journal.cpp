@@ -1,5 +1,6 @@
 #include "journal/run_journal.h"
 
+#include <algorithm>
 #include <array>
 
 #include "base/content_hash.h"
@@ -75,6 +76,8 @@ bool Unescape(std::string_view s, std::string& out) {
   return true;
 }
 
+constexpr std::string_view kSyncedMark = "%=";
+
 // The body of a line (without its check value and line end).
 std::string Body(const JournalRecord& r) {
   std::string line = KindWord(r.kind);
@@ -82,7 +85,26 @@ std::string Body(const JournalRecord& r) {
     line += '\t';
     line += Escape(f);
   }
+  if (r.synced >= 0) {
+    line += '\t';
+    line += kSyncedMark;
+    line += std::to_string(r.synced);
+  }
   return line;
+}
+
+// The synced length a last piece "%=n" gives; false when it is no such
+// piece (a written field never begins with "%=").
+bool SyncedPiece(std::string_view piece, int64_t& synced) {
+  if (piece.size() <= kSyncedMark.size() || piece.size() > kSyncedMark.size() + 18 ||
+      piece.compare(0, kSyncedMark.size(), kSyncedMark) != 0)
+    return false;
+  synced = 0;
+  for (const char c : piece.substr(kSyncedMark.size())) {
+    if (c < '0' || c > '9') return false;
+    synced = synced * 10 + (c - '0');
+  }
+  return true;
 }
 
 bool ParseLine(std::string_view line, JournalRecord& r) {
@@ -93,6 +115,7 @@ bool ParseLine(std::string_view line, JournalRecord& r) {
   if (!ParseHashText(std::string(line.substr(mark + 2)), check)) return false;
   if (HashOf(body.data(), body.size()) != check) return false;
   r.fields.clear();
+  r.synced = -1;
   size_t start = 0;
   bool first = true;
   for (;;) {
@@ -101,6 +124,8 @@ bool ParseLine(std::string_view line, JournalRecord& r) {
     if (first) {
       if (!ParseKind(std::string(piece), r.kind)) return false;
       first = false;
+    } else if (tab == std::string_view::npos && SyncedPiece(piece, r.synced)) {
+      break;
     } else {
       std::string field;
       if (!Unescape(piece, field)) return false;
@@ -111,6 +136,12 @@ bool ParseLine(std::string_view line, JournalRecord& r) {
   }
   return true;
 }
+
+struct Line {
+  size_t start, end;  // end: after its line end
+  bool whole;
+  JournalRecord record;
+};
 
 }  // namespace
 
@@ -146,45 +177,66 @@ std::string EncodeRecord(const JournalRecord& r) {
 
 JournalState ParseJournal(std::string_view text, std::vector<JournalRecord>& out, size_t* wholeEnd) {
   out.clear();
-  size_t pos = 0;
-  if (wholeEnd) *wholeEnd = 0;
-  while (pos < text.size()) {
+  std::vector<Line> lines;
+  // How far the journal was on disk: the longest length a record names. A
+  // record of the earlier version vouches for itself.
+  size_t synced = 0;
+  for (size_t pos = 0; pos < text.size();) {
     const size_t nl = text.find('\n', pos);
-    std::string_view line = text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
-    const bool last = nl == std::string_view::npos || nl + 1 >= text.size();
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    JournalRecord r;
-    if (!ParseLine(line, r)) {
-      // Only the last line may be torn; its record never happened.
-      return last ? JournalState::Readable : JournalState::Unreadable;
-    }
+    Line l{pos, nl == std::string_view::npos ? text.size() : nl + 1, false, {}};
+    std::string_view body = text.substr(pos, l.end - pos);
+    if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+    if (!body.empty() && body.back() == '\r') body.remove_suffix(1);
     // A whole record without its line end is still whole.
-    out.push_back(std::move(r));
-    if (wholeEnd) *wholeEnd = nl == std::string_view::npos ? text.size() : nl + 1;
-    if (nl == std::string_view::npos) break;
-    pos = nl + 1;
+    l.whole = ParseLine(body, l.record);
+    if (l.whole) synced = std::max(synced, l.record.synced >= 0 ? static_cast<size_t>(l.record.synced) : l.end);
+    lines.push_back(std::move(l));
+    pos = lines.back().end;
   }
-  return JournalState::Readable;
+  size_t end = 0;
+  bool damaged = false;
+  for (Line& l : lines) {
+    if (!l.whole && l.start >= synced) break;  // the unsynced tail
+    if (!l.whole) {
+      damaged = true;
+      continue;
+    }
+    out.push_back(std::move(l.record));
+    end = l.end;
+  }
+  if (wholeEnd) *wholeEnd = end;
+  return damaged ? JournalState::Damaged : JournalState::Readable;
 }
+
+namespace {
+
+// At most kMaxJournalBytes of an open journal (a bigger one, or one that
+// never ends, is damaged).
+int ReadWhole(FileSystem& fs, FileHandle h, std::string& text) {
+  text.clear();
+  std::array<char, 64 * 1024> buf;
+  for (;;) {
+    uint32_t got = 0;
+    const int rc = fs.Read(h, buf.data(), static_cast<uint32_t>(buf.size()), got);
+    if (rc != kOk) return rc;
+    if (got == 0) return kOk;
+    if (text.size() + got > static_cast<size_t>(kMaxJournalBytes)) return kErrBadFormat;
+    text.append(buf.data(), got);
+  }
+}
+
+}  // namespace
 
 JournalState ReadJournal(FileSystem& fs, const std::string& path, std::vector<JournalRecord>& out) {
   out.clear();
   FileHandle h = kNoHandle;
   const int rc = fs.Open(path, kAccessRead | kShareDenyNone, h);
   if (rc == kErrFileNotFound || rc == kErrPathNotFound) return JournalState::Missing;
-  if (rc != kOk) return JournalState::Unreadable;
+  if (rc != kOk) return JournalState::Damaged;
   std::string text;
-  std::array<char, 64 * 1024> buf;
-  for (;;) {
-    uint32_t got = 0;
-    if (fs.Read(h, buf.data(), static_cast<uint32_t>(buf.size()), got) != kOk) {
-      fs.Close(h);
-      return JournalState::Unreadable;
-    }
-    if (got == 0) break;
-    text.append(buf.data(), got);
-  }
+  const int rrc = ReadWhole(fs, h, text);
   fs.Close(h);
+  if (rrc != kOk) return JournalState::Damaged;
   return ParseJournal(text, out);
 }
 
@@ -194,64 +246,72 @@ int JournalWriter::Create(const std::string& path) {
   Close();
   const int rc = fs_.Create(path, h_);
   if (rc != kOk) h_ = kNoHandle;
-  end_ = 0;
+  end_ = synced_ = 0;
+  broken_ = false;
   return rc;
 }
 
 int JournalWriter::OpenToAppend(const std::string& path) {
   Close();
+  broken_ = false;
   int rc = fs_.Open(path, kAccessReadWrite | kShareDenyWrite, h_);
   if (rc != kOk) {
     h_ = kNoHandle;
     return rc;
   }
   std::string text;
-  std::array<char, 64 * 1024> buf;
-  for (;;) {
-    uint32_t got = 0;
-    rc = fs_.Read(h_, buf.data(), static_cast<uint32_t>(buf.size()), got);
-    if (rc != kOk || got == 0) break;
-    text.append(buf.data(), got);
-  }
+  rc = ReadWhole(fs_, h_, text);
   std::vector<JournalRecord> records;
   size_t whole = 0;
-  if (rc == kOk && ParseJournal(text, records, &whole) != JournalState::Readable) rc = kErrBadFormat;
+  if (rc == kOk) ParseJournal(text, records, &whole);
   end_ = static_cast<int64_t>(whole);
   if (rc == kOk && whole < text.size()) rc = fs_.Seek(h_, end_) == kOk ? fs_.SetEnd(h_) : kErrWriteFault;
-  // The last whole record may have lost its line end with the torn rest.
+  // The last record may have lost its line end with the torn rest.
   if (rc == kOk && whole > 0 && text[whole - 1] != '\n') {
     const bool hasCr = text[whole - 1] == '\r';
     uint32_t put = 0;
     rc = fs_.WriteAt(h_, end_, hasCr ? "\n" : "\r\n", hasCr ? 1 : 2, put);
     end_ += put;
   }
+  // What was read is made durable (after a kill it may still be in the
+  // cache only), so that the records appended can say so.
+  if (rc == kOk) rc = fs_.Flush(h_);
   if (rc != kOk) Close();
+  synced_ = end_;
   return rc;
 }
 
 int JournalWriter::Append(const JournalRecord& r, bool later) {
   if (h_ == kNoHandle) return kErrInvalidHandle;
-  pending_ += EncodeRecord(r);
+  JournalRecord stamped = r;
+  stamped.synced = synced_;
+  pending_ += EncodeRecord(stamped);
   return later ? kOk : Write();
 }
 
 int JournalWriter::Write() {
   if (h_ == kNoHandle) return kErrInvalidHandle;
+  if (broken_) return kErrWriteFault;
   if (pending_.empty()) return kOk;
   uint32_t put = 0;
-  const int rc = fs_.WriteAt(h_, end_, pending_.data(), static_cast<uint32_t>(pending_.size()), put);
-  // What did not reach the file is dropped with the rest: a journal holds
-  // whole records or a torn last line, never a gap.
-  const bool whole = rc == kOk && put == pending_.size();
-  end_ += put;
-  pending_.clear();
-  if (rc != kOk) return rc;
-  return whole ? kOk : kErrDiskFull;
+  int rc = fs_.WriteAt(h_, end_, pending_.data(), static_cast<uint32_t>(pending_.size()), put);
+  if (rc == kOk && put == pending_.size()) {
+    end_ += put;
+    pending_.clear();
+    return kOk;
+  }
+  if (rc == kOk) rc = kErrDiskFull;
+  // The part written goes again: the next record then follows the last
+  // whole one. The records stay for the next write.
+  if (put > 0 && (fs_.Seek(h_, end_) != kOk || fs_.SetEnd(h_) != kOk)) broken_ = true;
+  return rc;
 }
 
 int JournalWriter::Sync() {
-  const int rc = Write();
-  return rc != kOk ? rc : fs_.Flush(h_);
+  int rc = Write();
+  if (rc == kOk) rc = fs_.Flush(h_);
+  if (rc == kOk) synced_ = end_;
+  return rc;
 }
 
 void JournalWriter::Close() {
@@ -260,6 +320,7 @@ void JournalWriter::Close() {
     fs_.Close(h_);
   }
   h_ = kNoHandle;
+  pending_.clear();
 }
 
 std::string HexBytes(const uint8_t* data, size_t n) {

@@ -71,15 +71,19 @@ int TransferJournal::SyncAll() {
   // The journal and the copies lie in the 2020 tree: one sync of its volume
   // takes them along with the 2020 files.
   if (rc == kOk) rc = host_.SyncVolume(targetRoot_);
+  if (rc == kOk) writer_.Synced();
   if (rc == kOk && sourceChanged_ && !oneVolume_) rc = host_.SyncVolume(sourceRoot_);
   if (rc == kOk) sourceChanged_ = false;
   return rc;
 }
 
 int TransferJournal::Start(const std::string& version, const std::string& startedAt) {
-  RemoveFilesAndDir(host_, books_.BackupDir());
-  int rc = writer_.Create(books_.JournalPath());
+  int rc = host_.MakeDir(books_.RunDir());
+  if (rc != kOk && rc != kErrAlreadyExists) return rc;
+  rc = writer_.Create(books_.JournalPath());
   if (rc != kOk) return rc;
+  // The run's directory and its journal are on disk before the first
+  // record, which is flushed with the journal alone.
   syncsVolumes_ = host_.SyncVolume(targetRoot_) != kErrNotSupported;
   oneVolume_ = host_.SameVolume(sourceRoot_, targetRoot_);
   rc = Append(RecordKind::Run, {version, startedAt, sourceRoot_, targetRoot_}, Lasting::Synced);
@@ -97,18 +101,22 @@ int TransferJournal::BeginUnit(UnitKind kind, const std::string& dir, const std:
                 Lasting::Later);
 }
 
+// A path counts as taken care of only once its note is written: after a
+// failed note its first change still needs one.
 int TransferJournal::NoteMakeDir(Tree tree, const std::string& rel) {
-  covered_[Key(tree, rel)] = unit_;
-  return Append(RecordKind::MakeDir, {std::to_string(unit_), TreeWord(tree), rel}, Lasting::Synced);
+  const int rc = Append(RecordKind::MakeDir, {std::to_string(unit_), TreeWord(tree), rel}, Lasting::Synced);
+  if (rc == kOk) covered_[Key(tree, rel)] = unit_;
+  return rc;
 }
 
 int TransferJournal::NoteNewFile(Tree tree, const std::string& rel, bool insideMadeDir, int64_t unit) {
-  covered_[Key(tree, rel)] = unit;
   // A file inside a directory the unit made goes with that directory (a
   // repair removes all of it), so its note may follow later; any other must
   // be known before the file can reach the disk.
-  return Append(RecordKind::NewFile, {std::to_string(unit), TreeWord(tree), rel},
-                insideMadeDir ? Lasting::Later : Lasting::Synced);
+  const int rc = Append(RecordKind::NewFile, {std::to_string(unit), TreeWord(tree), rel},
+                        insideMadeDir ? Lasting::Later : Lasting::Synced);
+  if (rc == kOk) covered_[Key(tree, rel)] = unit;
+  return rc;
 }
 
 int TransferJournal::SaveCopy(Tree tree, const std::string& rel, FileHandle open, int64_t unit) {
@@ -142,20 +150,28 @@ int TransferJournal::SaveCopy(Tree tree, const std::string& rel, FileHandle open
                   !syncsVolumes_);
     host_.Close(in);
   }
+  // The copy is on disk before its note can be (a power cut may keep a
+  // later write and lose an earlier one), and the note before the file's
+  // first change. (Without volume syncs the copy was flushed as it was
+  // written.)
+  if (rc == kOk && tree == Tree::Source) sourceChanged_ = true;
+  if (rc == kOk && syncsVolumes_) rc = SyncAll();
+  if (rc == kOk)
+    rc = Append(RecordKind::Saved,
+                {std::to_string(unit), TreeWord(tree), rel, name, std::to_string(size), HashText(hash)},
+                Lasting::Synced);
   if (rc != kOk) return rc;
   covered_[Key(tree, rel)] = unit;
-  if (tree == Tree::Source) sourceChanged_ = true;
   if (onSaved) onSaved(tree, rel, books_.BackupPath(name));
-  // The copy and its note are on disk before the file's first change.
-  return Append(RecordKind::Saved,
-                {std::to_string(unit), TreeWord(tree), rel, name, std::to_string(size), HashText(hash)},
-                Lasting::AllSynced);
+  return rc;
 }
 
 int TransferJournal::NoteRename(Tree tree, const std::string& from, const std::string& to) {
+  const int rc = Append(RecordKind::Renamed, {std::to_string(unit_), TreeWord(tree), from, to}, Lasting::Synced);
+  if (rc != kOk) return rc;
   covered_[Key(tree, to)] = unit_;
   if (tree == Tree::Source) sourceChanged_ = true;
-  return Append(RecordKind::Renamed, {std::to_string(unit_), TreeWord(tree), from, to}, Lasting::Synced);
+  return rc;
 }
 
 int TransferJournal::NoteInsert(const std::string& listRel, int64_t countBefore, uint64_t hashBefore,
@@ -201,7 +217,10 @@ int TransferJournal::Commit(const std::vector<FinalState>& finals) {
 
 int TransferJournal::NoteUndone(int64_t unit) {
   dataSynced_ = false;
-  return Append(RecordKind::Undone, {std::to_string(unit)}, Lasting::Synced);
+  // What the rollback removed and renamed, in either tree, reaches the disk
+  // before the note does.
+  sourceChanged_ = true;
+  return Append(RecordKind::Undone, {std::to_string(unit)}, Lasting::AllSynced);
 }
 
 int TransferJournal::End() {

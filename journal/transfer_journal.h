@@ -32,9 +32,9 @@ class TransferJournal {
   // (never the recording layer). Roots end with their separators.
   TransferJournal(FileSystem& host, const Bookkeeping& books, std::string sourceRoot, std::string targetRoot);
 
-  // A new journal; the last run's journal and copies go first (files an
-  // undo set aside stay). The bookkeeping directory is there (the lock made
-  // it).
+  // A new journal in the run's own directory (books' run, a number no
+  // kept run has); the journals and copies of earlier runs stay. The
+  // bookkeeping directory is there (the lock made it).
   int Start(const std::string& version, const std::string& startedAt);
   // The changes that follow belong to this unit (synced).
   int BeginUnit(UnitKind kind, const std::string& dir, const std::string& name, bool dirExisted);
@@ -47,7 +47,8 @@ class TransferJournal {
   int NoteMakeDir(Tree tree, const std::string& rel);
   int NoteNewFile(Tree tree, const std::string& rel, bool insideMadeDir, int64_t unit);
   // Copies the file as it is now (through the open handle, when given, else
-  // by its path) and notes the copy; durable before it returns.
+  // by its path) and notes the copy: the copy on disk first, then the note,
+  // durable before it returns.
   int SaveCopy(Tree tree, const std::string& rel, FileHandle open, int64_t unit);
   int NoteRename(Tree tree, const std::string& from, const std::string& to);
   int NoteInsert(const std::string& listRel, int64_t countBefore, uint64_t hashBefore, const uint8_t* record,

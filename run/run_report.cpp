@@ -41,10 +41,22 @@ void WriteRaw(const std::string& utf8) {
 
 bool OpenRunReport(FileSystem& fs, const std::string& dir) {
   if (g_report.h != kNoHandle) return true;
-  const std::string path = dir + kPathSep + "RAPORT-" + TimeStamp() + ".TXT";
+  // A second report in the same second gets a number, never the first's
+  // place.
+  const std::string base = dir + kPathSep + "RAPORT-" + TimeStamp();
+  std::string path = base + ".TXT";
+  for (int n = 2; n < 100; ++n) {
+    FindEntry e;
+    FindHandle fh;
+    if (fs.FindFirst(path, kAttrAll, e, fh) != kOk) break;
+    path = base + "-" + std::to_string(n) + ".TXT";
+  }
   FileHandle h = kNoHandle;
   g_report.path = path;
   if (fs.Create(path, h) != kOk) return false;
+  // Like everything the program makes in the bookkeeping directory, the
+  // report is the installation's users', not the running user's alone.
+  fs.TakeOwnership(h, dir);
   g_report.fs = &fs;
   g_report.h = h;
   g_report.end = 0;

@@ -1,5 +1,6 @@
 // The report of a run, a repair or an undo: RAPORT-YYYYMMDD-HHMMSS.TXT in the
-// 2020 root's bookkeeping directory, UTF-8 with CR LF, written as the run
+// 2020 root's bookkeeping directory (-2, -3, ... after the time when a
+// report of that second is there), UTF-8 with CR LF, written as the run
 // goes: gathered a few kilobytes at a time and written whenever the
 // program waits for a key, a company or the global data begins or ends, and
 // at the way out, so that a killed run leaves its report up to the company

@@ -27,8 +27,10 @@ class AnsweringConsole : public FakeConsole {
   // Keys for page 1 the first time it is shown in a run (before its PgDn).
   std::string page1Keys;
   bool page1Done = false;
-  // Texts (UTF-8) of the questions answered "N" (Tak/Nie boxes).
+  // Texts (UTF-8) of the questions answered "N" (Tak/Nie boxes), and of
+  // one answered "T" beyond the repair and undo questions.
   std::string declineIfShown;
+  std::string acceptIfShown;
 
  private:
   static constexpr int kMaxAnswers = 400;
@@ -38,6 +40,7 @@ class AnsweringConsole : public FakeConsole {
     if (cursorRow.find("Z(n)/W(a)") != std::string::npos) return overwrite;
     if (cursorRow.find("(B/N/A)") != std::string::npos) return "N";
     if (!declineIfShown.empty() && Shows(declineIfShown)) return "N";
+    if (!acceptIfShown.empty() && Shows(acceptIfShown)) return "T";
     for (const char* yes : {"Naprawić teraz", "Cofnąć to przeniesienie", "Cofnąć mimo to"})
       if (Shows(yes)) return "T";
     if (Shows(" BAZA FIRM ") || Shows(" START KOPIOWANIA ")) return "F5";

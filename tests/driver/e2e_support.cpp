@@ -11,6 +11,7 @@
 
 #include "base/cp852.h"
 #include "driver/main_sequence.h"
+#include "journal/run_journal.h"
 #include "platform/process.h"
 
 namespace qm::test::e2e {
@@ -313,6 +314,22 @@ Correction ExpectedCorrection(const std::map<int, Bytes>& journals) {
     c.journals2019[month] = Join(entries);
   }
   return c;
+}
+
+void ToLandedLayout(const std::string& root2020) {
+  const std::string books = root2020 + "_QM1920/";
+  const Bytes text = ReadAll(books + "P0001/PRZEBIEG.QMJ");
+  std::vector<JournalRecord> records;
+  ParseJournal(std::string(text.begin(), text.end()), records);
+  std::string landed;
+  for (JournalRecord& r : records) {
+    r.synced = -1;
+    landed += EncodeRecord(r);
+  }
+  std::ofstream(books + "PRZEBIEG.QMJ", std::ios::binary) << landed;
+  std::error_code ec;
+  stdfs::rename(books + "P0001/KOPIE", books + "KOPIE", ec);
+  stdfs::remove_all(books + "P0001", ec);
 }
 
 void E2eTest::SetUp() {

@@ -55,6 +55,11 @@ struct Correction {
 };
 Correction ExpectedCorrection(const std::map<int, Bytes>& journals2019);
 
+// Puts the journal and copies of the installation's run 1 where the
+// program's earlier version kept its one run (_QM1920/PRZEBIEG.QMJ,
+// _QM1920/KOPIE), its records in that version's form.
+void ToLandedLayout(const std::string& root2020);
+
 // Page 1's keys that tick the box hiding the carried 2020 files in 2019.
 inline constexpr const char* kHideCarried = "Tab Tab Tab Tab Tab Tab Space";
 

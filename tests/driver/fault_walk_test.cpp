@@ -14,6 +14,7 @@
 #include "base/cp852.h"
 #include "driver/company_list.h"
 #include "driver/main_sequence.h"
+#include "driver/recovery.h"
 #include "journal/repair.h"
 #include "platform/process.h"
 #include "tests/driver/e2e_support.h"
@@ -231,12 +232,14 @@ class FaultWalk : public E2eTest {
       void Step(RollbackStep, qm::Tree, const std::string&) override {}
     } quiet;
     ResetProgramState();  // what the stopped program held open goes with it
-    const Bookkeeping books(inst.root2020);
-    std::vector<JournalRecord> records;
-    RunHistory run;
-    if (ReadJournal(*fs, books.JournalPath(), records) == JournalState::Readable && BuildHistory(records, run) &&
-        run.Unfinished())
-      RepairRun(*fs, books, run, quiet, kCompanyRecSize);
+    for (const int n : KeptRuns(*fs, inst.root2020)) {
+      const Bookkeeping books(inst.root2020, n);
+      std::vector<JournalRecord> records;
+      RunHistory run;
+      if (ReadJournal(*fs, books.JournalPath(), records) == JournalState::Readable && BuildHistory(records, run) &&
+          run.Unfinished())
+        RepairRun(*fs, books, run, quiet, kCompanyListShape);
+    }
   }
 
   // No company is left half carried: one with a 2020 directory stands once

@@ -61,7 +61,7 @@ TEST_F(StartupTest, PathsFileWithLfLinesAndEmptyValue) {
   WriteText("qm19-20.PTH", HostSep("[PATHS]\nZEV_2019=\nZEV_2020=/x/\n"));
   ReadPathsFile();
   EXPECT_EQ(SourceRoot, HostSep("/"));
-  EXPECT_EQ(TargetRoot, HostSep("/x//"));  // a value that ends with the separator gets a second one
+  EXPECT_EQ(TargetRoot, HostSep("/x/"));  // a value that ends with the separator keeps one
 }
 
 TEST_F(StartupTest, MissingPathsFileKeepsDefaultsAndWritesNothing) {

@@ -21,6 +21,14 @@ void FaultyFs::ClearFaults() {
   faults_.clear();
   diskFullAt_ = 0;
   dieAt_ = 0;
+  fullAtWatched_ = 0;
+  dieAtWatched_ = 0;
+}
+
+void FaultyFs::DieAtWatchedWrite(int n, bool halfWrite, void (*die)()) {
+  dieAtWatched_ = n;
+  dieHalf_ = halfWrite;
+  die_ = die;
 }
 
 void FaultyFs::DieAtChange(int n, bool halfWrite, void (*die)()) {
@@ -41,6 +49,7 @@ void FaultyFs::Change(FsOp op, FileHandle h, const void* buf, uint32_t n) {
 
 void FaultyFs::ResetCounts() {
   counts_.fill(0);
+  watchedWrites_ = 0;
   injected_ = 0;
   changes_ = 0;
 }
@@ -80,6 +89,7 @@ int FaultyFs::Open(const std::string& path, uint8_t mode, FileHandle& h) {
   h = kNoHandle;
   int rc = Enter(FsOp::Open);
   if (rc == kOk) rc = Inner().Open(path, mode, h);
+  if (rc == kOk) watchedHandles_[h] = !watched_.empty() && path.find(watched_) != std::string::npos;
   return Note(FsOp::Open, path + " " + Hex(mode), rc);
 }
 
@@ -88,6 +98,7 @@ int FaultyFs::Create(const std::string& path, FileHandle& h) {
   int rc = Enter(FsOp::Create);
   Change(FsOp::Create);
   if (rc == kOk) rc = Inner().Create(path, h);
+  if (rc == kOk) watchedHandles_[h] = !watched_.empty() && path.find(watched_) != std::string::npos;
   return Note(FsOp::Create, path, rc);
 }
 
@@ -101,6 +112,19 @@ int FaultyFs::Read(FileHandle h, void* buf, uint32_t n, uint32_t& got) {
 int FaultyFs::Write(FileHandle h, const void* buf, uint32_t n, uint32_t& put) {
   put = 0;
   int rc = Enter(FsOp::Write);
+  bool fullOnce = false;
+  if (watchedHandles_[h]) {
+    ++watchedWrites_;
+    if (watchedWrites_ == fullAtWatched_ && fullLasting_) diskFullAt_ = Count(FsOp::Write);
+    fullOnce = watchedWrites_ == fullAtWatched_ && !fullLasting_;
+    if (watchedWrites_ == dieAtWatched_) dieAt_ = changes_ + 1;
+  }
+  if (fullOnce && rc == kOk) {
+    Change(FsOp::Write, h, buf, n);
+    ++injected_;
+    Inner().Write(h, buf, n / 2, put);
+    return Note(FsOp::Write, HandleText(h) + " " + std::to_string(n), kErrDiskFull);
+  }
   Change(FsOp::Write, h, buf, n);
   const int count = Count(FsOp::Write);
   if (rc == kOk && diskFullAt_ > 0 && count >= diskFullAt_) {

@@ -6,6 +6,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,18 @@ class FaultyFs : public ForwardingFs {
   // (a forked test child's _exit).
   void DieAtChange(int n, bool halfWrite, void (*die)());
   int Changes() const { return changes_; }
+  // Writes to the files whose paths hold name are counted apart (from the
+  // last ResetCounts); the disk can fill up, or the process end, at the
+  // n-th of them (that write putting half of its bytes, or, for the
+  // process, before it or halfway through). A disk full for a while only
+  // fails that write: room is made again (by a rollback, say).
+  void WatchFile(const std::string& name) { watched_ = name; }
+  int WatchedWrites() const { return watchedWrites_; }
+  void DiskFullAtWatchedWrite(int n, bool lasting = true) {
+    fullAtWatched_ = n;
+    fullLasting_ = lasting;
+  }
+  void DieAtWatchedWrite(int n, bool halfWrite, void (*die)());
   // Drops every fault set; counts and log stay.
   void ClearFaults();
   // Counts, the injected ones too, start again from 0 (faults keep their
@@ -113,6 +126,12 @@ class FaultyFs : public ForwardingFs {
   void Change(FsOp op, FileHandle h = kNoHandle, const void* buf = nullptr, uint32_t n = 0);
 
   std::array<int, kFsOpCount> counts_{};
+  std::string watched_;
+  std::map<FileHandle, bool> watchedHandles_;
+  int watchedWrites_ = 0;
+  int fullAtWatched_ = 0;
+  bool fullLasting_ = true;
+  int dieAtWatched_ = 0;
   std::vector<Fault> faults_;
   int diskFullAt_ = 0;
   int changes_ = 0;
